@@ -1,0 +1,80 @@
+// Helpers for tests that act as the host: the FileAccess record with its
+// inline name, files on disk behind a handle, and reading returned blocks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/winapi.h"
+#include "plugin/records.h"
+
+namespace torvatest {
+
+using Bytes = std::vector<unsigned char>;
+
+// A FileAccess record laid out as the host lays it out: the fixed fields,
+// then the NUL-terminated name, and nothing after it. The record keeps its own
+// copy of the file's bytes, so `data` is exactly `dataSize` bytes long.
+class HostRecord {
+public:
+    HostRecord(Bytes bytes, const std::string& fileName, HANDLE file = nullptr);
+    // Supplies only the first `headSize` bytes (for archive calls).
+    HostRecord(Bytes bytes, uint32_t headSize, const std::string& fileName, HANDLE file);
+
+    const FileAccess* get() const { return reinterpret_cast<const FileAccess*>(storage_.data()); }
+    const Bytes& bytes() const { return bytes_; }
+
+private:
+    void build(const std::string& fileName, HANDLE file, uint32_t headSize);
+    Bytes bytes_;
+    std::vector<unsigned char> storage_;
+};
+
+// A file in the temporary directory, removed when the object goes.
+class TempFile {
+public:
+    TempFile(const Bytes& bytes, const std::string& suffix);
+    ~TempFile();
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// An open read handle on a file, closed when the object goes.
+class OpenFile {
+public:
+    explicit OpenFile(const std::string& path);
+    ~OpenFile();
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    HANDLE handle() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+// The first `size` bytes of a returned block (locked and unlocked again).
+Bytes BlockBytes(HGLOBAL block, size_t size);
+
+// Deterministic pseudo-random numbers for generated test content.
+class Random {
+public:
+    explicit Random(uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 1) {}
+    uint32_t next() {
+        state_ ^= state_ << 13;
+        state_ ^= state_ >> 7;
+        state_ ^= state_ << 17;
+        return static_cast<uint32_t>(state_ >> 11);
+    }
+    // Uniform in [0, bound).
+    uint32_t below(uint32_t bound) { return bound == 0 ? 0 : next() % bound; }
+
+private:
+    uint64_t state_;
+};
+
+}  // namespace torvatest

@@ -65,3 +65,27 @@ Bytes BlockBytes(HGLOBAL block, size_t size) {
 }
 
 }  // namespace torvatest
+
+#include "plugin/entry_points.h"
+
+namespace torvatest {
+
+BitmapResult GetBitmap(const Bytes& file, const std::string& name, int32_t mode) {
+    BitmapResult out;
+    HostRecord record(file, name);
+    HGLOBAL block = nullptr;
+    out.result = KRV_GetImage(record.get(), &block, &out.size, mode);
+    if (out.result != 0 || block == nullptr) return out;
+    out.blockSize = GlobalSize(block);
+    if (out.size > out.blockSize) throw std::runtime_error("reported size exceeds the block");
+    out.lockCount = GlobalFlags(block) & GMEM_LOCKCOUNT;
+    out.bytes = BlockBytes(block, out.size);
+    if (out.size >= sizeof out.fileHeader + sizeof out.infoHeader) {
+        std::memcpy(&out.fileHeader, out.bytes.data(), sizeof out.fileHeader);
+        std::memcpy(&out.infoHeader, out.bytes.data() + sizeof out.fileHeader, sizeof out.infoHeader);
+    }
+    if (GlobalFree(block) != nullptr) throw std::runtime_error("returned block cannot be freed");
+    return out;
+}
+
+}  // namespace torvatest

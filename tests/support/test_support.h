@@ -78,3 +78,21 @@ private:
 };
 
 }  // namespace torvatest
+
+namespace torvatest {
+
+// What KRV_GetImage returned, with the block read back and freed.
+struct BitmapResult {
+    int32_t result = -1;
+    uint32_t size = 0;
+    size_t blockSize = 0;     // GlobalSize of the returned block
+    unsigned lockCount = 0;   // locks left on the block when it was returned
+    Bytes bytes;              // the first `size` bytes of the block
+    BITMAPFILEHEADER fileHeader{};
+    BITMAPINFOHEADER infoHeader{};
+    const unsigned char* pixels() const { return bytes.data() + fileHeader.bfOffBits; }
+};
+
+BitmapResult GetBitmap(const Bytes& file, const std::string& name, int32_t mode);
+
+}  // namespace torvatest

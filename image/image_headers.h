@@ -1,0 +1,50 @@
+// Header layouts of the three image formats, as far as the plug-in reads
+// them. Each parser reads only the supplied bytes and answers false when the
+// header is not one of ours (a field past the end counts as not ours).
+#pragma once
+
+#include <cstdint>
+
+#include "plugin/records.h"
+
+// QNT: "QNT\0", a version (0, 1 or 2), in versions 1 and 2 the offset of the
+// compressed colour data, then the header body. The body begins at 8 in
+// version 0 and at 12 otherwise.
+struct QntHeader {
+    uint32_t version;
+    uint32_t bodyOffset;    // file offset of the header body
+    uint32_t colourOffset;  // 48 in version 0, else the stored header size
+    int32_t width;          // full 32-bit values as stored
+    int32_t height;
+    uint32_t colourSize;  // compressed colour stream, never 0
+    uint32_t alphaSize;   // compressed alpha stream, 0 = no alpha plane
+};
+
+// PMS: "PM", version 1 (header 48 bytes) or 2 (64 bytes), the depth byte
+// (8 = paletted, 16 = 5-6-5 colour; not checked), size and two offsets.
+struct PmsHeader {
+    uint16_t version;
+    uint8_t depth;
+    int32_t width;
+    int32_t height;
+    uint32_t pixelOffset;  // never 0
+    uint32_t extraOffset;  // 8-bit: the palette; 16-bit: the alpha stream (0 = none)
+};
+
+// VSP: no magic; the rectangle of the picture in units of 8 pixels across
+// and rows down. Recognised by the ".vsp" extension and a plausible rectangle.
+struct VspHeader {
+    int32_t width;   // (right - left) x 8: 8..640
+    int32_t height;  // bottom - top: 1..400
+};
+
+constexpr uint32_t kQntMagic = 0x00544E51;  // "QNT\0"
+constexpr uint16_t kPmsMagic = 0x4D50;      // "PM"
+constexpr uint32_t kVspPaletteOffset = 10;
+constexpr uint32_t kVspPaletteBytes = 48;
+constexpr uint32_t kVspPlaneOffset = 58;
+constexpr uint32_t kPmsPaletteBytes = 768;
+
+bool ParseQntHeader(const unsigned char* data, uint32_t size, QntHeader* header);
+bool ParsePmsHeader(const unsigned char* data, uint32_t size, PmsHeader* header);
+bool ParseVspHeader(const FileAccess* file, VspHeader* header);

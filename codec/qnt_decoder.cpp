@@ -83,45 +83,80 @@ bool Inflate(unsigned char* scratch, uint64_t* length, const unsigned char* sour
     return true;
 }
 
-// Rebuilds one picture row of `Channels` interleaved channels, writing byte c
-// of every pixel from the residuals at residual[c][x * Step]. `above` is the
-// finished row above in the bitmap, or null for the top row. Channels are
-// interleaved in one loop so their independent dependency chains overlap.
-template <int PixelBytes, int Channels, int FirstChannel, int Step>
-void RebuildRow(unsigned char* row, const unsigned char* above, const unsigned char* const* residual,
-                uint32_t width) {
-    unsigned value[Channels];
+// One step of the filter on a later row: the halved sum of left and above
+// (0..510 before halving, never reduced first) minus the residual.
+inline unsigned Unpredict(unsigned left, unsigned above, unsigned residual) {
+    return (((left + above) >> 1) - residual) & 0xFFu;
+}
+
+// Rebuilds bytes 0..2 of every pixel of one picture row. The residual of
+// pixel x is at blue[2x], green[2x] and red[2x]. `above` is the finished row
+// above in the bitmap, or null for the top row. The three channels are kept
+// in separate scalars so that their independent dependency chains overlap.
+template <int PixelBytes>
+void RebuildColourRow(unsigned char* row, const unsigned char* above, const unsigned char* blue,
+                      const unsigned char* green, const unsigned char* red, uint32_t width) {
+    unsigned b, g, r;
     if (above == nullptr) {
         // Top row: the first pixel as stored, then each pixel is its left
         // neighbour minus its residual.
-        for (int c = 0; c < Channels; ++c) {
-            value[c] = residual[c][0];
-            row[FirstChannel + c] = static_cast<unsigned char>(value[c]);
-        }
+        b = blue[0];
+        g = green[0];
+        r = red[0];
+        row[0] = static_cast<unsigned char>(b);
+        row[1] = static_cast<unsigned char>(g);
+        row[2] = static_cast<unsigned char>(r);
         for (uint32_t x = 1; x < width; ++x) {
-            unsigned char* pixel = row + std::size_t{x} * PixelBytes + FirstChannel;
-            const std::size_t at = std::size_t{x} * Step;
-            for (int c = 0; c < Channels; ++c) {
-                value[c] = (value[c] - residual[c][at]) & 0xFFu;
-                pixel[c] = static_cast<unsigned char>(value[c]);
-            }
+            unsigned char* pixel = row + std::size_t{x} * PixelBytes;
+            const std::size_t at = std::size_t{x} * 2;
+            b = (b - blue[at]) & 0xFFu;
+            g = (g - green[at]) & 0xFFu;
+            r = (r - red[at]) & 0xFFu;
+            pixel[0] = static_cast<unsigned char>(b);
+            pixel[1] = static_cast<unsigned char>(g);
+            pixel[2] = static_cast<unsigned char>(r);
         }
         return;
     }
-    // Later rows: the first pixel is the one above minus its residual, every
-    // other pixel the halved sum of left and above (0..510 before halving,
-    // never reduced first) minus its residual.
-    for (int c = 0; c < Channels; ++c) {
-        value[c] = (above[FirstChannel + c] - unsigned{residual[c][0]}) & 0xFFu;
-        row[FirstChannel + c] = static_cast<unsigned char>(value[c]);
-    }
+    // Later rows: the first pixel is the one above minus its residual.
+    b = (above[0] - unsigned{blue[0]}) & 0xFFu;
+    g = (above[1] - unsigned{green[0]}) & 0xFFu;
+    r = (above[2] - unsigned{red[0]}) & 0xFFu;
+    row[0] = static_cast<unsigned char>(b);
+    row[1] = static_cast<unsigned char>(g);
+    row[2] = static_cast<unsigned char>(r);
     for (uint32_t x = 1; x < width; ++x) {
-        const std::size_t offset = std::size_t{x} * PixelBytes + FirstChannel;
-        const std::size_t at = std::size_t{x} * Step;
-        for (int c = 0; c < Channels; ++c) {
-            value[c] = (((value[c] + above[offset + c]) >> 1) - residual[c][at]) & 0xFFu;
-            row[offset + c] = static_cast<unsigned char>(value[c]);
+        const std::size_t offset = std::size_t{x} * PixelBytes;
+        const std::size_t at = std::size_t{x} * 2;
+        b = Unpredict(b, above[offset], blue[at]);
+        g = Unpredict(g, above[offset + 1], green[at]);
+        r = Unpredict(r, above[offset + 2], red[at]);
+        row[offset] = static_cast<unsigned char>(b);
+        row[offset + 1] = static_cast<unsigned char>(g);
+        row[offset + 2] = static_cast<unsigned char>(r);
+    }
+}
+
+// Rebuilds byte 3 (alpha) of every 4-byte pixel of one picture row from the
+// residuals at residual[x]; `above` as for the colour.
+void RebuildAlphaRow(unsigned char* row, const unsigned char* above, const unsigned char* residual,
+                     uint32_t width) {
+    unsigned a;
+    if (above == nullptr) {
+        a = residual[0];
+        row[3] = static_cast<unsigned char>(a);
+        for (uint32_t x = 1; x < width; ++x) {
+            a = (a - residual[x]) & 0xFFu;
+            row[std::size_t{x} * 4 + 3] = static_cast<unsigned char>(a);
         }
+        return;
+    }
+    a = (above[3] - unsigned{residual[0]}) & 0xFFu;
+    row[3] = static_cast<unsigned char>(a);
+    for (uint32_t x = 1; x < width; ++x) {
+        const std::size_t offset = std::size_t{x} * 4 + 3;
+        a = Unpredict(a, above[offset], residual[x]);
+        row[offset] = static_cast<unsigned char>(a);
     }
 }
 
@@ -135,8 +170,8 @@ void RebuildColour(unsigned char* pixels, uint64_t stride, const unsigned char* 
     for (uint32_t y = 0; y < g.height; ++y) {
         unsigned char* row = pixels + (uint64_t{g.height} - 1 - y) * stride;
         const uint64_t start = uint64_t{y / 2} * blockRowBytes + (y & 1u);
-        const unsigned char* residual[3] = {scratch + start, scratch + plane + start, scratch + 2 * plane + start};
-        RebuildRow<PixelBytes, 3, 0, 2>(row, above, residual, g.width);
+        RebuildColourRow<PixelBytes>(row, above, scratch + start, scratch + plane + start,
+                                     scratch + 2 * plane + start, g.width);
         above = row;
     }
 }
@@ -149,8 +184,7 @@ void RebuildAlpha(unsigned char* pixels, const unsigned char* scratch, const Geo
     const unsigned char* above = nullptr;
     for (uint32_t y = 0; y < g.height; ++y) {
         unsigned char* row = pixels + (uint64_t{g.height} - 1 - y) * stride;
-        const unsigned char* residual[1] = {scratch + uint64_t{y} * pitch};
-        RebuildRow<4, 1, 3, 1>(row, above, residual, g.width);
+        RebuildAlphaRow(row, above, scratch + uint64_t{y} * pitch, g.width);
         above = row;
     }
 }
@@ -201,9 +235,10 @@ int DecodeQnt32(unsigned char* pixels, const unsigned char* colourData, const un
     // The alpha stream goes into the same scratch, which is not cleared, and
     // is offered only as many bytes as the colour stream produced: alpha
     // residuals it does not produce are whatever the scratch still holds
-    // there, and an alpha stream longer than the colour stream fails. This is
-    // how the format has always been read; a valid alpha stream is never
-    // longer than its colour stream, so valid pictures are unaffected.
+    // there, and an alpha stream longer than the colour stream fails. That is
+    // the format's rule, kept as it is: a valid alpha stream (h rows of w
+    // rounded up to even) is never longer than its colour stream, so valid
+    // pictures are unaffected, and every read stays inside the scratch.
     if (!Inflate(scratch.data, &produced, colourData + g.colourSize, g.alphaSize)) return 0;
     RebuildAlpha(pixels, scratch.data, g);
     return 0;

@@ -1,0 +1,245 @@
+// QNT pixel decoders.
+//
+// The colour stream inflates to three planes (blue, green, red), each
+// 4 x ceil(w/2) x ceil(h/2) bytes. A plane is cut into 2x2 blocks, block rows
+// from the top, blocks left to right, and a block stores its pixels in the
+// order (x,y), (x,y+1), (x+1,y), (x+1,y+1). Bytes of a block that fall outside
+// an odd-sized picture are present and ignored. Working that order out, the
+// residual of pixel (x,y) of a plane sits at
+//     (y / 2) x (4 x ceil(w/2)) + 2x + (y & 1),
+// so one picture row reads every second byte of its block row, starting at
+// byte 0 for the upper row of the block and at byte 1 for the lower one.
+//
+// The alpha stream is h rows of residuals, each padded to an even length.
+//
+// Every byte is a residual of a prediction filter: the prediction of a pixel
+// is its left neighbour on the top row, the pixel above in the first column,
+// and (left + above) / 2 elsewhere, the sum taken at full width; the stored
+// residual is the prediction minus the value, modulo 256. The very first
+// pixel is stored as it is.
+//
+// Rather than scattering all residuals into the bitmap and filtering there in
+// a second pass, each picture row is rebuilt straight from its residuals and
+// the already finished row above it. The outcome is the same, byte for byte,
+// and the bitmap is written once. Rows are bottom-up in the bitmap: picture
+// row y is bitmap row h - 1 - y, so the row above lies one stride further on.
+#include "codec/qnt_decoder.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+#include "plugin/byte_cursor.h"
+#include "plugin/checked_size.h"
+#include "plugin/holders.h"
+
+namespace {
+
+// Room beyond what the planes need, so that a stream that inflates slightly
+// longer than its planes still decodes.
+constexpr uint64_t kScratchSlack = 4096;
+
+// The largest width or height a bitmap of this library can describe.
+constexpr int32_t kMaxDimension = 65535;
+
+struct Geometry {
+    uint32_t width;
+    uint32_t height;
+    uint32_t colourSize;
+    uint32_t alphaSize;
+};
+
+// Width and height as the decoders accept them. The bitmap around the pixels
+// is sized from 16-bit dimensions, so anything outside 1..65535 cannot match
+// it and is refused before a byte is written.
+bool ReadGeometry(const unsigned char* header, Geometry* geometry) {
+    const int32_t width = static_cast<int32_t>(torva::LoadLe32(header + 8));
+    const int32_t height = static_cast<int32_t>(torva::LoadLe32(header + 12));
+    if (width < 1 || width > kMaxDimension || height < 1 || height > kMaxDimension) return false;
+    geometry->width = static_cast<uint32_t>(width);
+    geometry->height = static_cast<uint32_t>(height);
+    geometry->colourSize = torva::LoadLe32(header + 24);
+    geometry->alphaSize = torva::LoadLe32(header + 28);
+    return true;
+}
+
+// Bytes of one colour plane: one 4-byte block per 2x2 pixels, odd edges
+// rounded up. At most 4 x 32768 x 32768, so no overflow in 64 bits.
+uint64_t PlaneBytes(const Geometry& g) {
+    return uint64_t{4} * ((uint64_t{g.width} + 1) / 2) * ((uint64_t{g.height} + 1) / 2);
+}
+
+// Inflates `source` into the scratch buffer. `length` is the capacity offered
+// on entry and the number of bytes produced on return. zlib's length type is
+// 32 bits wide on Windows; every value passed here is at most
+// kMaxAllocationBytes, which fits.
+bool Inflate(unsigned char* scratch, uint64_t* length, const unsigned char* source, uint32_t sourceSize) {
+    uLongf produced = static_cast<uLongf>(*length);
+    const int result = uncompress(scratch, &produced, source, static_cast<uLong>(sourceSize));
+    if (result != Z_OK) return false;
+    *length = produced;
+    return true;
+}
+
+// One step of the filter on a later row: the halved sum of left and above
+// (0..510 before halving, never reduced first) minus the residual.
+inline unsigned Unpredict(unsigned left, unsigned above, unsigned residual) {
+    return (((left + above) >> 1) - residual) & 0xFFu;
+}
+
+// Rebuilds bytes 0..2 of every pixel of one picture row. The residual of
+// pixel x is at blue[2x], green[2x] and red[2x]. `above` is the finished row
+// above in the bitmap, or null for the top row. The three channels are kept
+// in separate scalars so that their independent dependency chains overlap.
+template <int PixelBytes>
+void RebuildColourRow(unsigned char* row, const unsigned char* above, const unsigned char* blue,
+                      const unsigned char* green, const unsigned char* red, uint32_t width) {
+    unsigned b, g, r;
+    if (above == nullptr) {
+        // Top row: the first pixel as stored, then each pixel is its left
+        // neighbour minus its residual.
+        b = blue[0];
+        g = green[0];
+        r = red[0];
+        row[0] = static_cast<unsigned char>(b);
+        row[1] = static_cast<unsigned char>(g);
+        row[2] = static_cast<unsigned char>(r);
+        for (uint32_t x = 1; x < width; ++x) {
+            unsigned char* pixel = row + std::size_t{x} * PixelBytes;
+            const std::size_t at = std::size_t{x} * 2;
+            b = (b - blue[at]) & 0xFFu;
+            g = (g - green[at]) & 0xFFu;
+            r = (r - red[at]) & 0xFFu;
+            pixel[0] = static_cast<unsigned char>(b);
+            pixel[1] = static_cast<unsigned char>(g);
+            pixel[2] = static_cast<unsigned char>(r);
+        }
+        return;
+    }
+    // Later rows: the first pixel is the one above minus its residual.
+    b = (above[0] - unsigned{blue[0]}) & 0xFFu;
+    g = (above[1] - unsigned{green[0]}) & 0xFFu;
+    r = (above[2] - unsigned{red[0]}) & 0xFFu;
+    row[0] = static_cast<unsigned char>(b);
+    row[1] = static_cast<unsigned char>(g);
+    row[2] = static_cast<unsigned char>(r);
+    for (uint32_t x = 1; x < width; ++x) {
+        const std::size_t offset = std::size_t{x} * PixelBytes;
+        const std::size_t at = std::size_t{x} * 2;
+        b = Unpredict(b, above[offset], blue[at]);
+        g = Unpredict(g, above[offset + 1], green[at]);
+        r = Unpredict(r, above[offset + 2], red[at]);
+        row[offset] = static_cast<unsigned char>(b);
+        row[offset + 1] = static_cast<unsigned char>(g);
+        row[offset + 2] = static_cast<unsigned char>(r);
+    }
+}
+
+// Rebuilds byte 3 (alpha) of every 4-byte pixel of one picture row from the
+// residuals at residual[x]; `above` as for the colour.
+void RebuildAlphaRow(unsigned char* row, const unsigned char* above, const unsigned char* residual,
+                     uint32_t width) {
+    unsigned a;
+    if (above == nullptr) {
+        a = residual[0];
+        row[3] = static_cast<unsigned char>(a);
+        for (uint32_t x = 1; x < width; ++x) {
+            a = (a - residual[x]) & 0xFFu;
+            row[std::size_t{x} * 4 + 3] = static_cast<unsigned char>(a);
+        }
+        return;
+    }
+    a = (above[3] - unsigned{residual[0]}) & 0xFFu;
+    row[3] = static_cast<unsigned char>(a);
+    for (uint32_t x = 1; x < width; ++x) {
+        const std::size_t offset = std::size_t{x} * 4 + 3;
+        a = Unpredict(a, above[offset], residual[x]);
+        row[offset] = static_cast<unsigned char>(a);
+    }
+}
+
+// The three colour channels of every pixel, from the inflated planes at the
+// start of `scratch` (which holds at least 3 x PlaneBytes bytes).
+template <int PixelBytes>
+void RebuildColour(unsigned char* pixels, uint64_t stride, const unsigned char* scratch, const Geometry& g) {
+    const uint64_t plane = PlaneBytes(g);
+    const uint64_t blockRowBytes = uint64_t{4} * ((uint64_t{g.width} + 1) / 2);
+    const unsigned char* above = nullptr;
+    for (uint32_t y = 0; y < g.height; ++y) {
+        unsigned char* row = pixels + (uint64_t{g.height} - 1 - y) * stride;
+        const uint64_t start = uint64_t{y / 2} * blockRowBytes + (y & 1u);
+        RebuildColourRow<PixelBytes>(row, above, scratch + start, scratch + plane + start,
+                                     scratch + 2 * plane + start, g.width);
+        above = row;
+    }
+}
+
+// The alpha channel, byte 3 of every 4-byte pixel, from `scratch` read as h
+// rows of w residuals, each row followed by one skipped byte when w is odd.
+void RebuildAlpha(unsigned char* pixels, const unsigned char* scratch, const Geometry& g) {
+    const uint64_t stride = uint64_t{4} * g.width;
+    const uint64_t pitch = (uint64_t{g.width} + 1) & ~uint64_t{1};
+    const unsigned char* above = nullptr;
+    for (uint32_t y = 0; y < g.height; ++y) {
+        unsigned char* row = pixels + (uint64_t{g.height} - 1 - y) * stride;
+        RebuildAlphaRow(row, above, scratch + uint64_t{y} * pitch, g.width);
+        above = row;
+    }
+}
+
+// Allocates the scratch buffer of `capacity` bytes and inflates the colour
+// stream into it. False (nothing allocated, nothing written) when the
+// capacity is beyond what one call may take, when the heap refuses, or when
+// the stream does not inflate within the capacity.
+bool InflateColour(HeapBuffer* scratch, uint64_t capacity, const unsigned char* colourData, const Geometry& g,
+                   uint64_t* produced) {
+    if (!torva::AllocationFits(capacity)) return false;
+    if (!scratch->allocate(static_cast<uint32_t>(capacity))) return false;  // zero-filled
+    *produced = capacity;
+    return Inflate(scratch->data, produced, colourData, g.colourSize);
+}
+
+}  // namespace
+
+int DecodeQnt24(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header) {
+    Geometry g;
+    if (!ReadGeometry(header, &g)) return 0;
+    const uint64_t stride = torva::RowStride(g.width, 24);
+    // The scratch must hold the 3 planes the rows are rebuilt from. For odd
+    // sizes above 820 pixels the planes (12 x ceil(w/2) x ceil(h/2) bytes) are
+    // larger than the bitmap's stride x h (1025 x 769, for one), so the
+    // capacity is whichever of the two is larger, plus the slack: every valid
+    // picture inflates in full, and the rows never read past the scratch.
+    const uint64_t capacity = std::max(stride * g.height, 3 * PlaneBytes(g)) + kScratchSlack;
+    HeapBuffer scratch;
+    uint64_t produced = 0;
+    if (!InflateColour(&scratch, capacity, colourData, g, &produced)) return 0;
+    // A stream shorter than the planes leaves zero residuals (the zero fill).
+    RebuildColour<3>(pixels, stride, scratch.data, g);
+    return 0;
+}
+
+int DecodeQnt32(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header) {
+    Geometry g;
+    if (!ReadGeometry(header, &g)) return 0;
+    // 3 x (w+1) x (h+1) always holds the three planes and the alpha rows
+    // (h x (w rounded up to even) bytes).
+    const uint64_t capacity = uint64_t{3} * (uint64_t{g.width} + 1) * (uint64_t{g.height} + 1) + kScratchSlack;
+    HeapBuffer scratch;
+    uint64_t produced = 0;
+    if (!InflateColour(&scratch, capacity, colourData, g, &produced)) return 0;
+    RebuildColour<4>(pixels, uint64_t{4} * g.width, scratch.data, g);
+
+    // The alpha stream goes into the same scratch, which is not cleared, and
+    // is offered only as many bytes as the colour stream produced: alpha
+    // residuals it does not produce are whatever the scratch still holds
+    // there, and an alpha stream longer than the colour stream fails. That is
+    // the format's rule, kept as it is: a valid alpha stream (h rows of w
+    // rounded up to even) is never longer than its colour stream, so valid
+    // pictures are unaffected, and every read stays inside the scratch.
+    if (!Inflate(scratch.data, &produced, colourData + g.colourSize, g.alphaSize)) return 0;
+    RebuildAlpha(pixels, scratch.data, g);
+    return 0;
+}

@@ -1,0 +1,6 @@
+#include "fuzz/fuzz_inputs.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    torvafuzz::RunImageInput(data, size);
+    return 0;
+}

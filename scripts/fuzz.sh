@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets and runs each for a bounded time over a copy
+# of its committed corpus. Any crash, leak, sanitizer report or timeout fails.
+#   scripts/fuzz.sh [SECONDS_PER_TARGET]     (default 60)
+# New inputs found go to build/fuzz/corpus/<target>; a crashing input is
+# written to build/fuzz/findings/ and should be added to fuzz/corpus/<target>/
+# once its cause is fixed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-60}"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+mkdir -p build/fuzz/findings
+for target in archive image; do
+  work="build/fuzz/corpus/$target"
+  mkdir -p "$work"
+  cp -n fuzz/corpus/"$target"/* "$work"/ 2>/dev/null || true
+  echo "== ${target}_fuzzer for ${seconds}s"
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    "build/fuzz/bin/${target}_fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=3072 \
+    -print_final_stats=1 -artifact_prefix=build/fuzz/findings/"$target"- "$work" 2>&1 |
+    grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss|==[0-9]+==ERROR|SUMMARY|Done)|cov:' | tail -4
+  [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "${target}_fuzzer found a failure"; exit 1; }
+done

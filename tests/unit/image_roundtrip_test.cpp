@@ -1,0 +1,55 @@
+// Pictures written by our writers come back through KRV_GetImage as complete
+// bitmaps, pixel for pixel: the whole path from host record to bitmap block.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "tests/support/test_support.h"
+#include "tests/writers/qnt_writer.h"
+
+namespace {
+
+using torvatest::Bytes;
+using torvatest::GetBitmap;
+
+struct QntCase {
+    uint32_t width;
+    uint32_t height;
+    uint32_t version;
+    bool alpha;
+};
+
+void PrintTo(const QntCase& c, std::ostream* os) {
+    *os << c.width << "x" << c.height << " v" << c.version << (c.alpha ? " alpha" : "");
+}
+
+class QntBitmapTest : public ::testing::TestWithParam<QntCase> {};
+
+TEST_P(QntBitmapTest, DecodesToTheSourcePixels) {
+    const QntCase& c = GetParam();
+    torvatest::QntPicture picture = torvatest::RandomQntPicture(c.width, c.height, c.alpha, c.width * 131 + c.height);
+    torvatest::QntOptions options;
+    options.version = c.version;
+    const Bytes file = torvatest::WriteQnt(picture, options);
+    ASSERT_FALSE(file.empty());
+
+    torvatest::BitmapResult bmp = GetBitmap(file, "C:\\data\\picture.qnt", -1);
+    ASSERT_EQ(bmp.result, 0);
+    EXPECT_EQ(bmp.lockCount, 0u);
+    EXPECT_EQ(bmp.infoHeader.biWidth, static_cast<int32_t>(c.width));
+    EXPECT_EQ(bmp.infoHeader.biHeight, static_cast<int32_t>(c.height));
+    EXPECT_EQ(bmp.infoHeader.biBitCount, c.alpha ? 32 : 24);
+    const Bytes expected = torvatest::QntBitmapPixels(picture);
+    ASSERT_EQ(bmp.infoHeader.biSizeImage, expected.size());
+    ASSERT_EQ(bmp.size, 54 + expected.size());
+    EXPECT_EQ(std::memcmp(bmp.pixels(), expected.data(), expected.size()), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, QntBitmapTest,
+                         ::testing::Values(QntCase{1, 1, 0, false}, QntCase{2, 2, 1, true}, QntCase{3, 2, 2, false},
+                                           QntCase{7, 5, 0, true}, QntCase{64, 33, 1, false},
+                                           QntCase{101, 67, 2, true}, QntCase{1025, 769, 2, false},
+                                           QntCase{640, 480, 1, true}));
+
+}  // namespace

@@ -79,13 +79,23 @@ bool DecodePlane(torva::ByteCursor& stream, PlaneState& state, int p, uint32_t h
     unsigned char* const out = state.plane[p];
     uint32_t row = 0;
     while (row < height) {
-        unsigned char command;
-        if (!stream.readByte(&command)) return false;
-        if (command >= 8) {
-            if (row < kPlaneRows) out[row] = command;
-            ++row;
+        // Literals (bytes 8..255) come in runs wherever a picture is busy, so a
+        // whole run up to the plane's last row is taken in one pass.
+        const unsigned char* next = stream.take(0);
+        const uint64_t remaining = stream.remaining();
+        const uint32_t wanted = height - row;
+        const uint32_t limit = remaining < wanted ? static_cast<uint32_t>(remaining) : wanted;
+        uint32_t literals = 0;
+        while (literals < limit && next[literals] >= 8) ++literals;
+        if (literals != 0) {
+            const uint32_t stored = Clip(row, literals);
+            if (stored != 0) std::memcpy(out + row, next, stored);
+            stream.skip(literals);
+            row += literals;
             continue;
         }
+        unsigned char command;
+        if (!stream.readByte(&command)) return false;
         switch (command) {
         case 0: {
             const unsigned char* n = stream.take(1);
@@ -148,6 +158,8 @@ bool DecodePlane(torva::ByteCursor& stream, PlaneState& state, int p, uint32_t h
             ++row;
             break;
         }
+        default:  // 8..255, handled above as literals
+            break;
         }
     }
     return true;

@@ -230,7 +230,9 @@ TEST(VspDecoderTest, HeightAbovePlaneBuffersConvertsOnly480Rows) {
     // not hold (the bottom ones, first in the array) stay zero.
     const int h = 500;
     Bytes stream;
-    for (int p = 0; p < 4; ++p) stream.insert(stream.end(), {0x01, 0xFF, 0xFF, 0x01, 0xFF, 0xFF});
+    // A literal row, then 256 pairs: the pairs stop at row 480 after an odd
+    // number of rows, so the last stored row is the first byte of a pair.
+    for (int p = 0; p < 4; ++p) stream.insert(stream.end(), {0xFF, 0x02, 0xFF, 0xFF, 0xFF});
     const Bytes pixels = Decode(8, h, stream);
     for (int row = 0; row < h; ++row) {
         const unsigned char expected = row < h - 480 ? 0x00 : 0xFF;

@@ -88,6 +88,34 @@ private:
         return 1 + static_cast<int>(random_.below(static_cast<uint32_t>(c.maxRows)));
     }
 
+    // Stream bytes the candidate takes.
+    static int cost(const Candidate& c, unsigned char first) {
+        switch (c.kind) {
+        case Kind::Single: return first < 8 ? 2 : 1;
+        case Kind::Fill: return 3;
+        case Kind::Pair: return 4;
+        case Kind::Repeat: return 2;
+        case Kind::Copy: return c.invert ? 3 : 2;
+        }
+        return 1;
+    }
+
+    // Pairs (a, b) from `pos` on that match, the last one possibly hanging
+    // one row past the picture; at least 1.
+    int pairRun(int pos) const {
+        const int h = picture_.height;
+        const unsigned char a = target_[static_cast<size_t>(pos)];
+        const unsigned char b = pos + 1 < h ? target_[static_cast<size_t>(pos + 1)] : 0;
+        int pairs = 0;
+        while (pairs < 256) {
+            const int r = pos + 2 * pairs;
+            if (r >= h || target_[static_cast<size_t>(r)] != a) break;
+            if (r + 1 < h && target_[static_cast<size_t>(r + 1)] != b) break;
+            ++pairs;
+        }
+        return pairs;
+    }
+
     void store(int p, int row, unsigned char value) {
         if (row < kPlaneRows) planes_[p][row] = value;
     }
@@ -111,14 +139,20 @@ private:
             int fill = 1;
             while (fill < 256 && pos + fill < h && target_[static_cast<size_t>(pos + fill)] == first) ++fill;
             addRun(list, Kind::Fill, 0, false, fill, pos);
-            list.push_back({Kind::Pair, 0, false, 0, false});
+            list.push_back({Kind::Pair, 0, false, 2 * pairRun(pos), false});
             if (c > 0) addRun(list, Kind::Repeat, p, false, matchRun(planes_[p], 0, pos, 256), pos);
             for (int s = 0; s < 3; ++s) {
                 if (c == 0 && s >= p) continue;  // not yet decoded in the first column
                 addRun(list, Kind::Copy, s, false, matchRun(planes_[s], mask_, pos, 256), pos);
                 if (mask_ == 0) addRun(list, Kind::Copy, s, true, matchRun(planes_[s], 0xFF, pos, 256), pos);
             }
-            const Candidate chosen = list[random_.below(static_cast<uint32_t>(list.size()))];
+            // Mostly the command that gives the most rows per stream byte, as an
+            // encoder out to save bytes would choose; otherwise any that fits.
+            Candidate chosen = list[random_.below(static_cast<uint32_t>(list.size()))];
+            if (random_.below(4) != 0) {
+                for (const Candidate& c : list)
+                    if (c.maxRows * cost(chosen, first) > chosen.maxRows * cost(c, first)) chosen = c;
+            }
             pos = apply(chosen, p, pos, plane);
         }
     }
@@ -157,13 +191,7 @@ private:
             // picture and may be anything.
             const unsigned char b = pos + 1 < h ? target_[static_cast<size_t>(pos + 1)]
                                                 : static_cast<unsigned char>(random_.below(256));
-            int pairs = 0;
-            while (pairs < 256) {
-                const int r = pos + 2 * pairs;
-                if (r >= h || target_[static_cast<size_t>(r)] != a) break;
-                if (r + 1 < h && target_[static_cast<size_t>(r + 1)] != b) break;
-                ++pairs;
-            }
+            int pairs = chosen.maxRows / 2;
             if (random_.below(2) != 0) pairs = 1 + static_cast<int>(random_.below(static_cast<uint32_t>(pairs)));
             emit(2);
             emit(static_cast<unsigned char>(pairs - 1));

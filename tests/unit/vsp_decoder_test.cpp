@@ -4,10 +4,12 @@
 // pictures through the writer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "codec/vsp_decoder.h"

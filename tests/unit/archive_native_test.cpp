@@ -3,6 +3,7 @@
 // code page 932.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <ctime>
 #include <cstring>
@@ -24,6 +25,14 @@ using torvatest::OpenFile;
 using torvatest::TempFile;
 
 const HGLOBAL kUntouched = reinterpret_cast<HGLOBAL>(static_cast<uintptr_t>(0x5EED));
+
+// Test names from the cases' labels.
+template <typename T>
+std::string LabelOf(const ::testing::TestParamInfo<T>& info) {
+    std::string name;
+    for (const char* p = info.param.label; *p; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    return name;
+}
 
 Bytes SmallAld() {
     std::vector<AldMember> members(2);
@@ -105,28 +114,8 @@ INSTANTIATE_TEST_SUITE_P(Paths, ArchiveAllocationFailureTest,
                                            FailureCase{"ald lock", false, 0, true},
                                            FailureCase{"alk table", true, 1, false},
                                            FailureCase{"alk block", true, 2, false},
-                                           FailureCase{"alk lock", true, 0, true}));
-
-TEST(ArchiveAllocationTest, ListingAllocatesExactlyTableAndBlock) {
-    for (bool alk : {false, true}) {
-        const long liveBefore = standin::LiveGlobalBlocks();
-        long allocations = -1;
-        TempFile temp(alk ? SmallAlk() : SmallAld(), ".bin");
-        OpenFile handle(temp.path());
-        HostRecord record(alk ? SmallAlk() : SmallAld(), alk ? "x.alk" : "x.ald", handle.handle());
-        HGLOBAL block = kUntouched;
-        int32_t count = 0;
-        standin::FailAllocationAfter(0);
-        ASSERT_EQ(KRV_GetArchiveInfo(record.get(), &block, &count), 0);
-        allocations = standin::AllocationsSinceArm();
-        EXPECT_EQ(allocations, 2) << (alk ? "alk" : "ald");
-        EXPECT_EQ(count, 2);
-        // Handed over: alive, unlocked, and the table buffer is gone.
-        EXPECT_EQ(standin::LiveGlobalBlocks(), liveBefore + 1);
-        EXPECT_EQ(standin::LockedGlobalBlocks(), 0);
-        GlobalFree(block);
-    }
-}
+                                           FailureCase{"alk lock", true, 0, true}),
+                         LabelOf<FailureCase>);
 
 // Sets a time zone for one test and restores the previous one.
 class ZoneScope {
@@ -205,7 +194,8 @@ INSTANTIATE_TEST_SUITE_P(
         Cp932Case{"character across the field end", std::string(254, 'a') + "\x95\x5C" "b.alk",
                   std::string(254, 'a')},
         Cp932Case{"character ending at the field end", std::string(253, 'a') + "\x95\x5C" "b.alk",
-                  std::string(253, 'a') + "\x95\x5C"}));
+                  std::string(253, 'a') + "\x95\x5C"}),
+    LabelOf<Cp932Case>);
 
 struct AldNameCase {
     const char* label;
@@ -234,6 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   std::string(46, 'n') + "\x95\x5C"},
                       AldNameCase{"trail byte in lead range last",
                                   std::string(45, 'n') + "\x95" "\x95\x95",
-                                  std::string(45, 'n') + "\x95\x95"}));
+                                  std::string(45, 'n') + "\x95\x95"}),
+    LabelOf<AldNameCase>);
 
 }  // namespace

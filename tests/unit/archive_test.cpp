@@ -29,6 +29,14 @@ using torvatest::TempFile;
 
 const HGLOBAL kUntouched = reinterpret_cast<HGLOBAL>(static_cast<uintptr_t>(0x5EED));
 
+// Test names from the cases' labels.
+template <typename T>
+std::string LabelOf(const ::testing::TestParamInfo<T>& info) {
+    std::string name;
+    for (const char* p = info.param.label; *p; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    return name;
+}
+
 // An ALD head: the given 3-byte entries t[0], t[1], ...
 Bytes AldHead(const std::vector<uint32_t>& entries, size_t size = 0) {
     Bytes bytes;
@@ -137,16 +145,11 @@ std::vector<DetectCase> DetectCases() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ArchiveDetectionTest, ::testing::ValuesIn(DetectCases()),
-                         [](const ::testing::TestParamInfo<DetectCase>& info) {
-                             std::string name;
-                             for (const char* p = info.param.label; *p; ++p) {
-                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             }
-                             return name;
-                         });
+                         LabelOf<DetectCase>);
 
 // ------------------------------------------------------------------ listing
 
+// The result of one listing; the block, if any, is copied out and freed.
 struct Listing {
     int32_t result = -1;
     int32_t count = -1;
@@ -154,24 +157,6 @@ struct Listing {
     size_t blockSize = 0;
     std::vector<ArchiveEntry> entries;  // every record slot of the block
     Bytes raw;                          // the whole block
-
-    Listing() = default;
-    Listing(const Listing&) = delete;
-    Listing& operator=(const Listing&) = delete;
-    Listing(Listing&& other) noexcept { *this = std::move(other); }
-    Listing& operator=(Listing&& other) noexcept {
-        result = other.result;
-        count = other.count;
-        block = other.block;
-        blockSize = other.blockSize;
-        entries = std::move(other.entries);
-        raw = std::move(other.raw);
-        other.block = kUntouched;
-        return *this;
-    }
-    ~Listing() {
-        if (block != kUntouched && block != nullptr) GlobalFree(block);
-    }
     std::string name(size_t i) const { return std::string(entries.at(i).name); }
 };
 
@@ -188,6 +173,7 @@ Listing List(const Bytes& file, const std::string& name, uint32_t headSize = kAl
         out.raw = torvatest::BlockBytes(out.block, out.blockSize);
         out.entries.resize(out.blockSize / sizeof(ArchiveEntry));
         std::memcpy(out.entries.data(), out.raw.data(), out.entries.size() * sizeof(ArchiveEntry));
+        GlobalFree(out.block);
     }
     return out;
 }
@@ -403,7 +389,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, AldUnreadableHeaderTest,
                          ::testing::Values(UnreadableCase{"header cut by the end of the file", 0},
                                            UnreadableCase{"sector past the end of the file", 4000},
                                            UnreadableCase{"sector at 2 GiB", 0x800000},
-                                           UnreadableCase{"last sector below 2^24", 0xFFFFFF}));
+                                           UnreadableCase{"last sector below 2^24", 0xFFFFFF}),
+                         LabelOf<UnreadableCase>);
 
 TEST(AldListingTest, UnterminatedNameIsCutTo48Bytes) {
     AldMember member;
@@ -546,7 +533,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // 8 x count is about 4 GiB: no table buffer that large.
                       RefusedCase{"alk count near 2^29", AlkHead(536870910, 0xFFFFFFF8), "x.alk", 1},
                       // The table fits, but 304 x count is beyond a block.
-                      RefusedCase{"alk block too large", AlkHead(1000000, 8000008), "x.alk", 1}));
+                      RefusedCase{"alk block too large", AlkHead(1000000, 8000008), "x.alk", 1}),
+    LabelOf<RefusedCase>);
 
 // A derived class's detection is honoured by the listing.
 class FixedDetection : public FormatPlugin {

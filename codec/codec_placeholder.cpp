@@ -7,5 +7,3 @@ int DecodePms8(unsigned char*, const unsigned char*, const BITMAPINFOHEADER*, ui
 int DecodePms16(unsigned char*, const unsigned char*, const BITMAPINFOHEADER*, uint32_t) { return 0; }
 void ConvertMaskedPixels(unsigned char*, const unsigned char*, uint32_t, int32_t, uint32_t, ChannelMasks& m, uint32_t) { if (m.alphaMask == 0xFFFF) m.alphaMask = 0; }
 void FlipRows(unsigned char*, uint32_t, int32_t) {}
-int ReadVspPalette(unsigned char*, const unsigned char*, int) { return 0; }
-int DecodeVspPlanes(unsigned char*, const unsigned char*, const BITMAPINFOHEADER*, uint32_t) { return 0; }

@@ -35,6 +35,7 @@ std::unordered_set<BlockHeader*>& LiveBlocks() {
 
 std::atomic<long> g_failCountdown{0};
 std::atomic<long> g_allocationsSinceArm{0};
+std::atomic<bool> g_failNextLock{false};
 
 // True when this allocation is the one the test asked to fail.
 bool ShouldFailAllocation() {
@@ -61,6 +62,8 @@ void FailAllocationAfter(long n) {
 }
 
 long AllocationsSinceArm() { return g_allocationsSinceArm.load(); }
+
+void FailNextLock() { g_failNextLock.store(true); }
 
 long LiveGlobalBlocks() {
     std::lock_guard<std::mutex> guard(BlockMutex());
@@ -93,6 +96,7 @@ HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
 }
 
 LPVOID GlobalLock(HGLOBAL handle) {
+    if (g_failNextLock.exchange(false)) return nullptr;
     std::lock_guard<std::mutex> guard(BlockMutex());
     BlockHeader* header = FindBlock(handle);
     if (header == nullptr) return nullptr;

@@ -19,6 +19,9 @@ void FailAllocationAfter(long n);
 // Allocations counted since the last FailAllocationAfter call.
 long AllocationsSinceArm();
 
+// Makes the next GlobalLock fail (return null without counting a lock).
+void FailNextLock();
+
 // Global blocks allocated and not yet freed, and how many of them are locked.
 long LiveGlobalBlocks();
 long LockedGlobalBlocks();

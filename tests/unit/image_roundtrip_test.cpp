@@ -7,6 +7,7 @@
 
 #include "tests/support/test_support.h"
 #include "tests/writers/qnt_writer.h"
+#include "tests/writers/vsp_writer.h"
 
 namespace {
 
@@ -51,5 +52,40 @@ INSTANTIATE_TEST_SUITE_P(Sizes, QntBitmapTest,
                                            QntCase{7, 5, 0, true}, QntCase{64, 33, 1, false},
                                            QntCase{101, 67, 2, true}, QntCase{1025, 769, 2, false},
                                            QntCase{640, 480, 1, true}));
+
+struct VspCase {
+    int width;
+    int height;
+    int left;
+    int top;
+};
+
+void PrintTo(const VspCase& c, std::ostream* os) { *os << c.width << "x" << c.height << " at " << c.left; }
+
+class VspBitmapTest : public ::testing::TestWithParam<VspCase> {};
+
+TEST_P(VspBitmapTest, DecodesToTheSourcePixelsAndPalette) {
+    const VspCase& c = GetParam();
+    torvatest::VspPicture picture = torvatest::MakeVspPicture(c.width, c.height, 77 + c.width);
+    picture.left = c.left;
+    picture.top = c.top;
+    const Bytes file = torvatest::WriteVsp(picture, 5);
+
+    torvatest::BitmapResult bmp = GetBitmap(file, "cg\\PICTURE.VSP", 0);
+    ASSERT_EQ(bmp.result, 0);
+    EXPECT_EQ(bmp.infoHeader.biBitCount, 4);
+    EXPECT_EQ(bmp.infoHeader.biWidth, c.width);
+    EXPECT_EQ(bmp.infoHeader.biHeight, c.height);
+    EXPECT_EQ(bmp.fileHeader.bfOffBits, 118u);
+    const Bytes table = torvatest::ExpectedVspColourTable(picture);
+    EXPECT_EQ(std::memcmp(bmp.bytes.data() + 54, table.data(), 64), 0);
+    const Bytes expected = torvatest::ExpectedVspPixels(picture);
+    ASSERT_EQ(bmp.size, 118 + expected.size());
+    EXPECT_EQ(std::memcmp(bmp.pixels(), expected.data(), expected.size()), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, VspBitmapTest,
+                         ::testing::Values(VspCase{8, 1, 0, 0}, VspCase{16, 3, 3, 7}, VspCase{200, 150, 10, 50},
+                                           VspCase{640, 400, 0, 0}));
 
 }  // namespace

@@ -58,7 +58,7 @@ std::string SafeMemberName(const std::string& name) {
             safe += IsRefused(c) ? '_' : char(c);
         }
     }
-    if (safe.empty() || safe == "." || safe == "..") return "_" + safe;
+    if (safe.empty() || safe == "." || safe == "..") safe = "_" + safe;
     if (safe.back() == '.' || safe.back() == ' ') safe += '_';
     if (IsDeviceName(safe)) safe = "_" + safe;
     return safe;

@@ -112,9 +112,14 @@ int32_t PluginBase::copyMemberToGlobal(uint32_t, const unsigned char* source, co
     const uint32_t bytes = static_cast<uint32_t>(static_cast<uint64_t>(entry->size));
     GlobalBlock output;
     if (!output.allocate(bytes)) return OutOfMemory;
-    void* address = output.lock();
-    if (address == nullptr) return OutOfMemory;
-    if (bytes > 0) std::memcpy(address, source, bytes);
+    // Windows gives a movable block of 0 bytes as a discarded block, which
+    // cannot be locked: an empty member is handed over without a lock, as
+    // there is nothing to copy into it.
+    if (bytes > 0) {
+        void* address = output.lock();
+        if (address == nullptr) return OutOfMemory;
+        std::memcpy(address, source, bytes);
+    }
     *block = output.handOver();
     return Ok;
 }

@@ -1,15 +1,41 @@
 #!/usr/bin/env bash
-# Installs what a fresh machine lacks: the mingw-w64 cross compiler with zlib
-# for it, 32-bit Wine, the Japanese locale, and an independent image reader.
+# Installs what a fresh machine lacks: the native toolchain and GoogleTest,
+# the mingw-w64 cross compiler with zlib for it, 32-bit Wine with a prepared
+# prefix, the Japanese locale, and an independent image reader.
 set -euo pipefail
+
+# Debian's own interpreter: the one that Debian's python3-pil installs into,
+# whatever python3 comes first on the PATH.
+system_python=/usr/bin/python3
+
 need=()
+command -v cmake >/dev/null || need+=(cmake)
+command -v ninja >/dev/null || need+=(ninja-build)
+command -v g++ >/dev/null || need+=(g++)
+[ -f /usr/include/zlib.h ] || need+=(zlib1g-dev)
+[ -d /usr/src/googletest ] || need+=(googletest libgtest-dev)
 command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686-posix)
 [ -f /usr/i686-w64-mingw32/lib/libz.a ] || need+=(libz-mingw-w64-dev)
-command -v wine >/dev/null || need+=(wine wine32)
-python3 -c 'import PIL' 2>/dev/null || need+=(python3-pil)
+{ command -v wine >/dev/null && dpkg -s wine32:i386 >/dev/null 2>&1; } || need+=(wine wine32:i386)
+command -v localedef >/dev/null || need+=(locales)
+{ [ -x "$system_python" ] && "$system_python" -c 'import PIL' 2>/dev/null; } || need+=(python3 python3-pil)
+
 if [ ${#need[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   dpkg --add-architecture i386
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+
+# The Windows tests run in code page 932, which Wine takes from LC_ALL; the
+# locale is generated so that Wine's own file-name conversions have it too.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 2>/dev/null || echo "setup: could not generate ja_JP.UTF-8" >&2
+fi
+
+# Wine builds its prefix on first use, which takes long enough to trip a test
+# timeout; build it now, without the .NET and HTML engine installers.
+if [ ! -f "${WINEPREFIX:-$HOME/.wine}/system.reg" ]; then
+  WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init >/dev/null 2>&1 || true
+  wineserver -w 2>/dev/null || true
 fi

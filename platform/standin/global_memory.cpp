@@ -47,6 +47,8 @@ bool ShouldFailAllocation() {
     return false;
 }
 
+bool IsDiscarded(const BlockHeader* header) { return header->size == 0 && (header->flags & GMEM_MOVEABLE) != 0; }
+
 BlockHeader* FindBlock(HGLOBAL handle) {
     auto* header = static_cast<BlockHeader*>(handle);
     return LiveBlocks().count(header) ? header : nullptr;
@@ -100,6 +102,9 @@ LPVOID GlobalLock(HGLOBAL handle) {
     std::lock_guard<std::mutex> guard(BlockMutex());
     BlockHeader* header = FindBlock(handle);
     if (header == nullptr) return nullptr;
+    // As on Windows, a movable block of 0 bytes is discarded from the start
+    // and has no address to lock.
+    if (IsDiscarded(header)) return nullptr;
     if (header->lockCount < GMEM_LOCKCOUNT) ++header->lockCount;
     return header->bytes;
 }
@@ -132,7 +137,7 @@ UINT GlobalFlags(HGLOBAL handle) {
     std::lock_guard<std::mutex> guard(BlockMutex());
     BlockHeader* header = FindBlock(handle);
     if (header == nullptr) return GMEM_INVALID_HANDLE;
-    return header->lockCount & GMEM_LOCKCOUNT;
+    return (header->lockCount & GMEM_LOCKCOUNT) | (IsDiscarded(header) ? GMEM_DISCARDED : 0u);
 }
 
 // Scratch memory comes from the nothrow forms of the global operator new; the

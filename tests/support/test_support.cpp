@@ -9,6 +9,12 @@
 #include <fstream>
 #include <stdexcept>
 
+#ifdef _WIN32
+#include <mbctype.h>
+#else
+#include "platform/standin/standin_control.h"
+#endif
+
 namespace torvatest {
 
 HostRecord::HostRecord(Bytes bytes, const std::string& fileName, HANDLE file) : bytes_(std::move(bytes)) {
@@ -63,6 +69,18 @@ Bytes BlockBytes(HGLOBAL block, size_t size) {
     GlobalUnlock(block);
     return out;
 }
+
+#ifdef _WIN32
+MultibyteCodePage::MultibyteCodePage(unsigned codePage) : previous_(static_cast<unsigned>(_getmbcp())) {
+    if (_setmbcp(static_cast<int>(codePage)) != 0) throw std::runtime_error("code page not available");
+}
+MultibyteCodePage::~MultibyteCodePage() { _setmbcp(static_cast<int>(previous_)); }
+#else
+MultibyteCodePage::MultibyteCodePage(unsigned codePage) : previous_(standin::CodePage()) {
+    standin::SetCodePage(codePage);
+}
+MultibyteCodePage::~MultibyteCodePage() { standin::SetCodePage(previous_); }
+#endif
 
 }  // namespace torvatest
 

@@ -60,6 +60,21 @@ private:
 // The first `size` bytes of a returned block (locked and unlocked again).
 Bytes BlockBytes(HGLOBAL block, size_t size);
 
+// Sets the code page of the multibyte string routines for the life of the
+// object and restores the previous one: 932 makes 0x81-0x9F and 0xE0-0xFC lead
+// bytes, 1252 makes every byte a character of its own. On Windows this is
+// the C runtime's own code page; elsewhere the stand-in's.
+class MultibyteCodePage {
+public:
+    explicit MultibyteCodePage(unsigned codePage);
+    ~MultibyteCodePage();
+    MultibyteCodePage(const MultibyteCodePage&) = delete;
+    MultibyteCodePage& operator=(const MultibyteCodePage&) = delete;
+
+private:
+    unsigned previous_;
+};
+
 // Deterministic pseudo-random numbers for generated test content.
 class Random {
 public:

@@ -112,13 +112,13 @@ TEST_P(ImageInfoTest, FillsTheRecord) {
     ASSERT_EQ(KRV_GetImageInfo(record.get(), &info), 0);
     EXPECT_EQ(info.text[0], 0);
     EXPECT_EQ(static_cast<unsigned char>(info.text[1]), 0xCC) << "only the first text byte is written";
-    EXPECT_EQ(info.dataOffset, 0u);
-    EXPECT_EQ(info.dataSize, c.bytes.size());
-    EXPECT_EQ(info.width, c.width);
-    EXPECT_EQ(info.height, c.height);
+    EXPECT_EQ(static_cast<uint32_t>(info.dataOffset), 0u);  // packed fields are read by value
+    EXPECT_EQ(static_cast<uint32_t>(info.dataSize), c.bytes.size());
+    EXPECT_EQ(static_cast<uint16_t>(info.width), c.width);
+    EXPECT_EQ(static_cast<uint16_t>(info.height), c.height);
     EXPECT_EQ(info.bitDepth, c.depth);
     EXPECT_EQ(info.imageFlag, c.flag);
-    EXPECT_EQ(info.kind, c.kind);
+    EXPECT_EQ(static_cast<int32_t>(info.kind), c.kind);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -144,7 +144,7 @@ TEST(PluginBaseTest, DefaultsAnswerNothingAndWriteNothing) {
     ImageInfo info;
     std::memset(&info, 0xAB, sizeof info);
     EXPECT_EQ(base.getImageInfo(record.get(), &info), 0);
-    EXPECT_EQ(info.kind, static_cast<int32_t>(0xABABABAB));
+    EXPECT_EQ(int32_t{info.kind}, static_cast<int32_t>(0xABABABAB));
     uint32_t size = 5;
     EXPECT_EQ(base.getImage(record.get(), &block, &size, 0), 0);
     EXPECT_EQ(size, 5u);

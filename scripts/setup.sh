@@ -13,6 +13,8 @@ command -v cmake >/dev/null || need+=(cmake)
 command -v ninja >/dev/null || need+=(ninja-build)
 command -v g++ >/dev/null || need+=(g++)
 [ -f /usr/include/zlib.h ] || need+=(zlib1g-dev)
+# libpng reads back the PNGs that torva writes, in its tests.
+[ -f /usr/include/png.h ] || need+=(libpng-dev)
 [ -d /usr/src/googletest ] || need+=(googletest libgtest-dev)
 command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686-posix)
 [ -f /usr/i686-w64-mingw32/lib/libz.a ] || need+=(libz-mingw-w64-dev)

@@ -256,7 +256,9 @@ TEST_F(NativeRun, HelpForEveryCommandAndUsageErrorsExitWithTwo) {
         EXPECT_EQ(run.out.compare(0, std::strlen(c.stdoutStart), c.stdoutStart), 0) << what << "\n" << run.out;
         EXPECT_NE(run.err.find(c.stderrPart), std::string::npos) << what << "\n" << run.err;
         // A usage error does no work: nothing is written anywhere.
-        if (c.status == 2) EXPECT_EQ(run.out, "") << what;
+        if (c.status == 2) {
+            EXPECT_EQ(run.out, "") << what;
+        }
     }
 }
 

@@ -76,7 +76,7 @@ TEST_P(VspBitmapTest, DecodesToTheSourcePixelsAndPalette) {
     EXPECT_EQ(bmp.infoHeader.biBitCount, 4);
     EXPECT_EQ(bmp.infoHeader.biWidth, c.width);
     EXPECT_EQ(bmp.infoHeader.biHeight, c.height);
-    EXPECT_EQ(bmp.fileHeader.bfOffBits, 118u);
+    EXPECT_EQ(static_cast<uint32_t>(bmp.fileHeader.bfOffBits), 118u);
     const Bytes table = torvatest::ExpectedVspColourTable(picture);
     EXPECT_EQ(std::memcmp(bmp.bytes.data() + 54, table.data(), 64), 0);
     const Bytes expected = torvatest::ExpectedVspPixels(picture);

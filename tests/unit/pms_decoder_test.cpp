@@ -4,6 +4,7 @@
 // generated pictures through the PMS writers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "codec/pms_decoder.h"
 #include "plugin/checked_size.h"
 #include "tests/support/test_support.h"
+#include "tests/writers/pms_writer.h"
 
 
 namespace {
@@ -185,6 +187,146 @@ TEST(PmsDecoderTest, NoRowsWritesNothing) {
     EXPECT_EQ(Decode(DecodePms8, Header(2, 0, 0), stream, 0), Bytes(kGuardBytes, kUntouched));
     EXPECT_EQ(Decode(DecodePms16, Header(2, 0, 0), stream, 0), Bytes(kGuardBytes, kUntouched));
     EXPECT_EQ(Decode(DecodePms8, Header(2, -3, 8), stream, 0), Bytes(kGuardBytes, kUntouched));
+}
+
+// --- Round trips through the writers -------------------------------------
+
+uint32_t FileLe32(const Bytes& file, size_t at) {
+    return static_cast<uint32_t>(file[at] | file[at + 1] << 8 | file[at + 2] << 16 | uint32_t{file[at + 3]} << 24);
+}
+
+// The destination DecodePms8 should produce from top-down `values`: bottom-up
+// rows of stride(8), padding untouched, followed by the guard.
+Bytes BottomUp8(const Bytes& values, uint32_t width, uint32_t height) {
+    const size_t stride = static_cast<size_t>(torva::RowStride(width, 8));
+    Bytes area(stride * height + kGuardBytes, kUntouched);
+    for (size_t r = 0; r < height; ++r) {
+        std::memcpy(&area[(height - 1 - r) * stride], &values[r * width], width);
+    }
+    return area;
+}
+
+// The destination DecodePms16 should produce: top-down rows of stride(16).
+Bytes TopDown16(const std::vector<uint16_t>& pixels, uint32_t width, uint32_t height) {
+    const size_t stride = static_cast<size_t>(torva::RowStride(width, 16));
+    Bytes area(stride * height + kGuardBytes, kUntouched);
+    for (size_t r = 0; r < height; ++r) {
+        for (size_t c = 0; c < width; ++c) {
+            area[r * stride + 2 * c] = static_cast<unsigned char>(pixels[r * width + c]);
+            area[r * stride + 2 * c + 1] = static_cast<unsigned char>(pixels[r * width + c] >> 8);
+        }
+    }
+    return area;
+}
+
+Bytes Slice(const Bytes& file, size_t from, size_t to) { return Bytes(file.begin() + from, file.begin() + to); }
+
+struct Size {
+    uint32_t width;
+    uint32_t height;
+};
+
+void PrintTo(const Size& s, std::ostream* os) { *os << s.width << "x" << s.height; }
+
+class PmsRoundTripTest : public ::testing::TestWithParam<Size> {
+protected:
+    uint64_t seed() const { return uint64_t{GetParam().width} * 7919 + GetParam().height; }
+};
+
+TEST_P(PmsRoundTripTest, EightBitFileDecodesToItsPicture) {
+    const Size size = GetParam();
+    const auto picture = torvatest::MakePmsPicture(size.width, size.height, 8, false, 1 + seed() % 2, seed());
+    const Bytes file = torvatest::WritePms(picture, seed());
+    ASSERT_EQ(FileLe32(file, 36), picture.version == 2 ? 64u : 48u);
+    EXPECT_EQ(Slice(file, FileLe32(file, 36), FileLe32(file, 36) + 768), picture.palette);
+    const uint32_t streamOffset = FileLe32(file, 32);
+    const size_t stride = static_cast<size_t>(torva::RowStride(size.width, 8));
+    const auto header = Header(static_cast<int32_t>(size.width), static_cast<int32_t>(size.height),
+                               static_cast<uint32_t>(stride * size.height));
+    EXPECT_EQ(Decode(DecodePms8, header, Slice(file, streamOffset, file.size()), stride * size.height),
+              BottomUp8(picture.indices, size.width, size.height));
+}
+
+TEST_P(PmsRoundTripTest, SixteenBitFileDecodesToItsPictureAndAlpha) {
+    const Size size = GetParam();
+    const auto picture = torvatest::MakePmsPicture(size.width, size.height, 16, true, 1 + seed() % 2, seed());
+    const Bytes file = torvatest::WritePms(picture, seed());
+    const uint32_t streamOffset = FileLe32(file, 32);
+    const uint32_t alphaOffset = FileLe32(file, 36);
+    ASSERT_EQ(streamOffset, picture.version == 2 ? 64u : 48u);
+    ASSERT_GT(alphaOffset, streamOffset);
+    const int32_t w = static_cast<int32_t>(size.width), h = static_cast<int32_t>(size.height);
+    const size_t stride16 = static_cast<size_t>(torva::RowStride(size.width, 16));
+    EXPECT_EQ(Decode(DecodePms16, Header(w, h, static_cast<uint32_t>(stride16 * h)),
+                     Slice(file, streamOffset, alphaOffset), stride16 * h),
+              TopDown16(picture.pixels, size.width, size.height));
+    // The alpha plane is decoded with the header of the 32-bit output.
+    const size_t stride8 = static_cast<size_t>(torva::RowStride(size.width, 8));
+    EXPECT_EQ(Decode(DecodePms8, Header(w, h, static_cast<uint32_t>(4 * size.width * size.height)),
+                     Slice(file, alphaOffset, file.size()), stride8 * h),
+              BottomUp8(picture.alpha, size.width, size.height));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, PmsRoundTripTest,
+                         ::testing::Values(Size{1, 1}, Size{1, 7}, Size{2, 1}, Size{2, 3}, Size{3, 3}, Size{5, 2},
+                                           Size{7, 13}, Size{16, 16}, Size{31, 9}, Size{64, 3}, Size{99, 41},
+                                           Size{300, 1}, Size{257, 20}, Size{1025, 769}));
+
+// The generated pictures give every code a chance, so the round trips above
+// run through every decoding path.
+TEST(PmsWriterTest, EncodersUseEveryCode) {
+    torvatest::PmsCodeCounts counts8, counts16;
+    torvatest::WritePms(torvatest::MakePmsPicture(97, 61, 8, false, 1, 5), 5, &counts8);
+    torvatest::WritePms(torvatest::MakePmsPicture(97, 61, 16, false, 2, 6), 6, &counts16);
+    EXPECT_GT(counts8.literals, 0u);
+    EXPECT_GT(counts16.literals, 0u);
+    for (unsigned code = 0xF8; code <= 0xFF; ++code) {
+        EXPECT_GT(counts8.of(code), 0u) << std::hex << code;
+        EXPECT_GT(counts16.of(code), 0u) << std::hex << code;
+    }
+}
+
+// A stream cut anywhere yields a prefix of the picture: every pixel of the
+// codes wholly inside the cut, in place, and nothing else written. The cut
+// streams lie in exact-size blocks, so a read past the cut is caught.
+TEST(PmsTruncationTest, CutStreamsDecodeToAPrefix) {
+    const uint32_t width = 13, height = 11;
+    const auto picture8 = torvatest::MakePmsPicture(width, height, 8, false, 1, 21);
+    const auto picture16 = torvatest::MakePmsPicture(width, height, 16, false, 1, 22);
+    const Bytes stream8 = torvatest::EncodePms8Stream(picture8.indices.data(), picture8.indices.size(), width, 23);
+    const Bytes stream16 = torvatest::EncodePms16Stream(picture16.pixels.data(), picture16.pixels.size(), width, 24);
+    const size_t stride8 = static_cast<size_t>(torva::RowStride(width, 8));
+    const size_t stride16 = static_cast<size_t>(torva::RowStride(width, 16));
+    const Bytes full8 = BottomUp8(picture8.indices, width, height);
+    const Bytes full16 = TopDown16(picture16.pixels, width, height);
+    size_t previous8 = 0, previous16 = 0;
+    for (size_t cut = 0; cut <= std::max(stream8.size(), stream16.size()); ++cut) {
+        if (cut <= stream8.size()) {
+            const Bytes got = Decode(DecodePms8, Header(width, height, static_cast<uint32_t>(stride8 * height)),
+                                     Slice(stream8, 0, cut), stride8 * height);
+            size_t t = 0;  // pixels decoded, in stream order
+            auto at = [&](size_t i) { return (height - 1 - i / width) * stride8 + i % width; };
+            while (t < width * height && got[at(t)] == full8[at(t)]) ++t;
+            for (size_t i = t; i < width * height; ++i) ASSERT_EQ(got[at(i)], kUntouched) << "cut " << cut;
+            ASSERT_GE(t, previous8);
+            previous8 = t;
+        }
+        if (cut <= stream16.size()) {
+            const Bytes got = Decode(DecodePms16, Header(width, height, static_cast<uint32_t>(stride16 * height)),
+                                     Slice(stream16, 0, cut), stride16 * height);
+            size_t t = 0;
+            auto at = [&](size_t i) { return (i / width) * stride16 + 2 * (i % width); };
+            while (t < width * height && got[at(t)] == full16[at(t)] && got[at(t) + 1] == full16[at(t) + 1]) ++t;
+            for (size_t i = t; i < width * height; ++i) {
+                ASSERT_EQ(got[at(i)], kUntouched) << "cut " << cut;
+                ASSERT_EQ(got[at(i) + 1], kUntouched) << "cut " << cut;
+            }
+            ASSERT_GE(t, previous16);
+            previous16 = t;
+        }
+    }
+    EXPECT_EQ(previous8, size_t{width} * height);
+    EXPECT_EQ(previous16, size_t{width} * height);
 }
 
 }  // namespace

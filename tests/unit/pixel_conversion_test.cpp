@@ -145,13 +145,4 @@ INSTANTIATE_TEST_SUITE_P(Shapes, FlipRowsTest,
                                            FlipCase{4, -2, 12}, FlipCase{1000, 5, 5000},
                                            FlipCase{1000, 4, 4100}));
 
-TEST(FlipRowsExampleTest, MatchesWorkedExamples) {
-    Bytes data = Parse("00 01 02 03 04 05 06 07 08 09 0A 0B", false);
-    FlipRows(data.data(), 4, 3);
-    EXPECT_EQ(data, Parse("08 09 0A 0B 04 05 06 07 00 01 02 03", false));
-    data = Parse("00 01 02 03 04 05 06 07 08 09 0A 0B", false);
-    FlipRows(data.data(), 3, 4);
-    EXPECT_EQ(data, Parse("09 0A 0B 06 07 08 03 04 05 00 01 02", false));
-}
-
 }  // namespace

@@ -46,9 +46,9 @@ TEST_P(BitmapLayoutTest, WritesHeadersAndSizes) {
     torvatest::BitmapResult bmp = GetBitmap(c.file, c.name, c.mode);
     ASSERT_EQ(bmp.result, 0);
     EXPECT_EQ(bmp.lockCount, 0u) << "the block is handed over unlocked";
-    EXPECT_EQ(bmp.fileHeader.bfType, 0x4D42);
-    EXPECT_EQ(bmp.fileHeader.bfOffBits, c.offBits);
-    EXPECT_EQ(bmp.fileHeader.bfSize, c.offBits + c.sizeImage);
+    EXPECT_EQ(static_cast<uint32_t>(bmp.fileHeader.bfType), 0x4D42);
+    EXPECT_EQ(static_cast<uint32_t>(bmp.fileHeader.bfOffBits), c.offBits);
+    EXPECT_EQ(static_cast<uint32_t>(bmp.fileHeader.bfSize), c.offBits + c.sizeImage);
     EXPECT_EQ(bmp.size, c.offBits + c.sizeImage);
     EXPECT_EQ(bmp.infoHeader.biSize, 40u);
     EXPECT_EQ(bmp.infoHeader.biPlanes, 1);
@@ -133,7 +133,7 @@ TEST_P(HostileOffsetsTest, AnswersWithABitmap) {
     const HostileCase& c = GetParam();
     torvatest::BitmapResult bmp = GetBitmap(c.file, c.name, c.mode);
     ASSERT_EQ(bmp.result, 0);
-    EXPECT_EQ(bmp.fileHeader.bfType, 0x4D42);
+    EXPECT_EQ(static_cast<uint32_t>(bmp.fileHeader.bfType), 0x4D42);
     EXPECT_LE(bmp.size, bmp.blockSize);
 }
 

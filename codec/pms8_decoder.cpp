@@ -1,0 +1,140 @@
+// The 8-bit PMS byte code. Each code is a code byte and up to three operands:
+//
+//   00-F7        one pixel, the code byte itself
+//   F8 v         one pixel v (how the values F8-FF are written)
+//   F9           no pixel at all
+//   FA           the pixel above and one to the right  (history[k - W + 1])
+//   FB           the pixel above and one to the left   (history[k - W - 1])
+//   FC n a b     the pair a, b repeated n + 3 times
+//   FD n c       c repeated n + 4 times
+//   FE n         n + 3 pixels, each the one two rows up (history[k - 2W])
+//   FF n         n + 3 pixels, each the one a row up    (history[k - W])
+//
+// Rows come top to bottom in the stream and go into a bottom-up bitmap whose
+// rows are padded to a multiple of 4 bytes; the padding is never written.
+// The same routine decodes the 8-bit alpha plane of a 16-bit picture, whose
+// caller passes the header of the 32-bit output.
+#include <cstddef>
+#include <cstring>
+
+#include "codec/pms_decoder.h"
+#include "codec/pms_history.h"
+#include "plugin/byte_cursor.h"
+#include "plugin/checked_size.h"
+#include "plugin/holders.h"
+
+namespace {
+
+using pms_detail::CopyFromEarlier;
+using pms_detail::FillPattern;
+
+// Decodes codes into `history` until the stream ends or `capacity` pixels have
+// been produced, and returns the number produced.
+//
+// Decoding stops at the capacity instead of running on to the end of the
+// stream: every later pixel would land past the picture's last row, where
+// it is dropped, so the visible result is the same, and no history slot past
+// the capacity is ever written.
+//
+// A last code whose operands lie past the end of the stream is ignored: the
+// file has been cut short, and bytes after the stream are not part of it.
+size_t DecodeIntoHistory(unsigned char* history, size_t capacity, size_t width, const unsigned char* stream,
+                         uint32_t length) {
+    torva::ByteCursor cursor(stream, length);
+    size_t k = 0;
+    while (k < capacity) {
+        const unsigned char* code = cursor.take(1);
+        if (code == nullptr) break;
+        const size_t room = capacity - k;
+        size_t count = 0;
+        switch (*code) {
+            case 0xF8: {
+                const unsigned char* value = cursor.take(1);
+                if (value == nullptr) return k;
+                history[k] = *value;
+                count = 1;
+                break;
+            }
+            case 0xF9:
+                break;
+            case 0xFA:
+                count = 1;
+                CopyFromEarlier(history, k, count, width - 1);
+                break;
+            case 0xFB:
+                count = 1;
+                CopyFromEarlier(history, k, count, width + 1);
+                break;
+            case 0xFC: {
+                const unsigned char* operands = cursor.take(3);
+                if (operands == nullptr) return k;
+                count = 2 * static_cast<size_t>(operands[0]) + 6;
+                if (count > room) count = room;
+                FillPattern(history + k, operands + 1, 2, count);
+                break;
+            }
+            case 0xFD: {
+                const unsigned char* operands = cursor.take(2);
+                if (operands == nullptr) return k;
+                count = static_cast<size_t>(operands[0]) + 4;
+                if (count > room) count = room;
+                std::memset(history + k, operands[1], count);
+                break;
+            }
+            case 0xFE:
+            case 0xFF: {
+                const unsigned char* operand = cursor.take(1);
+                if (operand == nullptr) return k;
+                count = static_cast<size_t>(*operand) + 3;
+                if (count > room) count = room;
+                CopyFromEarlier(history, k, count, *code == 0xFE ? 2 * width : width);
+                break;
+            }
+            default:
+                history[k] = *code;
+                count = 1;
+                break;
+        }
+        k += count;
+    }
+    return k;
+}
+
+}  // namespace
+
+int DecodePms8(unsigned char* destination, const unsigned char* stream, const BITMAPINFOHEADER* header,
+               uint32_t length) {
+    const int32_t width = header->biWidth;
+    const int32_t height = header->biHeight;
+    // No row to store into: every pixel would be dropped.
+    if (width <= 0 || height <= 0) return 0;
+
+    // The history holds the picture as the stream gives it, top-down and
+    // unpadded, with 256 bytes of slack. A size past what one call may
+    // allocate is treated like a refused allocation: nothing is decoded.
+    const uint64_t historyBytes = uint64_t{header->biSizeImage} + 256;
+    if (!torva::AllocationFits(historyBytes)) return 0;
+    HeapBuffer history;
+    if (!history.allocate(static_cast<uint32_t>(historyBytes))) return 0;
+
+    // Only the picture's W x H pixels are ever stored, and never more than
+    // the history holds (the caller promises biSizeImage >= stride x H, but
+    // the bound does not rely on it).
+    uint64_t capacity = uint64_t(width) * uint64_t(height);
+    if (capacity > historyBytes) capacity = historyBytes;
+    const size_t w = static_cast<size_t>(width);
+    const size_t produced = DecodeIntoHistory(history.data, static_cast<size_t>(capacity), w, stream, length);
+
+    // Image row r (from the top) is memory row H - 1 - r. A stream that ends
+    // early leaves the rest of the destination as it was.
+    const size_t stride = static_cast<size_t>(torva::RowStride(uint64_t(width), 8));
+    const size_t rows = produced / w;
+    for (size_t r = 0; r < rows; ++r) {
+        std::memcpy(destination + (static_cast<size_t>(height) - 1 - r) * stride, history.data + r * w, w);
+    }
+    const size_t rest = produced - rows * w;
+    if (rest > 0) {
+        std::memcpy(destination + (static_cast<size_t>(height) - 1 - rows) * stride, history.data + rows * w, rest);
+    }
+    return 0;
+}

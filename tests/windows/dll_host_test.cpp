@@ -240,10 +240,15 @@ TEST_F(DllTest, ForeignFileIsAnsweredWithoutWritingHandlesOrRecords) {
     EXPECT_EQ(Entry<GetImageInfoFn>("KRV_GetImageInfo")(file.get(), &info), 0);
     EXPECT_EQ(std::memcmp(&info, &before, sizeof info), 0);
 
+    // An image request on a foreign file still gets a bitmap: the two headers
+    // alone, 54 bytes, in a block the caller owns and can free.
     uint32_t size = 1234;
     EXPECT_EQ(Entry<GetImageFn>("KRV_GetImage")(file.get(), &block, &size, 0), 0);
-    EXPECT_EQ(size, 0u);
-    EXPECT_EQ(block, reinterpret_cast<HGLOBAL>(0x5151));
+    EXPECT_EQ(size, 54u);
+    ASSERT_NE(block, reinterpret_cast<HGLOBAL>(0x5151));
+    EXPECT_EQ(GlobalFlags(block) & GMEM_LOCKCOUNT, 0u);
+    EXPECT_GE(GlobalSize(block), 54u);
+    EXPECT_EQ(GlobalFree(block), nullptr);
 }
 
 // The plug-in object is built by the library's static initialisation and

@@ -5,6 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Whatever a fresh machine lacks is installed first (a no-op when present).
+bash scripts/setup.sh
+
 # Two compile jobs: the machines have two cores and are shared.
 jobs=${TORVA_JOBS:-2}
 

@@ -12,6 +12,7 @@
 #include "plugin/entry_points.h"
 #include "plugin/records.h"
 #include "tests/support/test_support.h"
+#include "tests/windows/loaded_library.h"
 #include "tests/writers/archive_writer.h"
 #include "tests/writers/pms_writer.h"
 #include "tests/writers/qnt_writer.h"
@@ -21,30 +22,8 @@ namespace {
 
 using torvatest::Bytes;
 
-std::string LibraryPath() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string text(path, length);
-    const size_t slash = text.find_last_of("\\/");
-    return (slash == std::string::npos ? std::string() : text.substr(0, slash + 1)) + "torvasoft.dll";
-}
-
-class DllFormatsTest : public ::testing::Test {
+class DllFormatsTest : public torvatest::LoadedLibraryTest {
 protected:
-    static void SetUpTestSuite() { module_ = LoadLibraryA(LibraryPath().c_str()); }
-    static void TearDownTestSuite() {
-        if (module_ != nullptr) FreeLibrary(module_);
-        module_ = nullptr;
-    }
-    void SetUp() override { ASSERT_NE(module_, nullptr) << "cannot load " << LibraryPath(); }
-
-    template <typename Function>
-    static Function Entry(const char* name) {
-        auto function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
-        EXPECT_NE(function, nullptr) << name;
-        return function;
-    }
-
     // Lists an archive file through the DLL, with the handle and the head
     // bytes a host supplies.
     static std::vector<ArchiveEntry> List(const Bytes& archive, const std::string& suffix, int32_t* kindOut) {
@@ -87,11 +66,7 @@ protected:
         EXPECT_EQ(GlobalFree(block), nullptr) << "the caller can free the block";
         return out;
     }
-
-    static HMODULE module_;
 };
-
-HMODULE DllFormatsTest::module_ = nullptr;
 
 TEST_F(DllFormatsTest, ListsAnAldWithLocalTimeStamps) {
     ASSERT_EQ(GetACP(), 932u) << "run with LC_ALL=ja_JP.UTF-8";

@@ -17,6 +17,7 @@
 
 #include "plugin/entry_points.h"
 #include "plugin/records.h"
+#include "tests/windows/loaded_library.h"
 #include "tests/windows/stdcall_call.h"
 
 namespace {
@@ -31,14 +32,7 @@ using GetImageFn = decltype(&KRV_GetImage);
 const char* const kEntryPoints[] = {"KRV_GetArchiveInfo", "KRV_GetImage",        "KRV_GetImageInfo",
                                     "KRV_GetPluginInfo",  "KRV_GetSupportedExt", "KRV_IsSupported"};
 
-// The library sits beside the test executable.
-std::string LibraryPath() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string text(path, length);
-    const size_t slash = text.find_last_of("\\/");
-    return (slash == std::string::npos ? std::string() : text.substr(0, slash + 1)) + "torvasoft.dll";
-}
+using torvatest::LibraryPath;
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -72,19 +66,8 @@ Record ForeignFile() {
     return Record(std::vector<unsigned char>(text, text + sizeof text - 1), "C:\\data\\notes.txt");
 }
 
-class DllTest : public ::testing::Test {
+class DllTest : public torvatest::LoadedLibraryTest {
 protected:
-    static void SetUpTestSuite() { module_ = LoadLibraryA(LibraryPath().c_str()); }
-    static void TearDownTestSuite() {
-        if (module_ != nullptr) FreeLibrary(module_);
-        module_ = nullptr;
-    }
-    void SetUp() override { ASSERT_NE(module_, nullptr) << "cannot load " << LibraryPath(); }
-
-    template <typename Function>
-    static Function Entry(const char* name) {
-        return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
-    }
 
     // The loaded image, read through its own headers.
     static const unsigned char* Base() { return reinterpret_cast<const unsigned char*>(module_); }
@@ -95,11 +78,7 @@ protected:
     static const IMAGE_DATA_DIRECTORY& Directory(int index) {
         return Headers()->OptionalHeader.DataDirectory[index];
     }
-
-    static HMODULE module_;
 };
-
-HMODULE DllTest::module_ = nullptr;
 
 TEST_F(DllTest, IsA32BitI386Library) {
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(Base());

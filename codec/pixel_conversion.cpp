@@ -9,48 +9,55 @@
 
 namespace {
 
-// One output byte's channel: where its bits sit in the source pixel and how
-// they are widened to 8 bits.
+// One output byte's channel: which bits of the source pixel it takes and the
+// table that widens them to 8 bits. Every channel costs the same three steps,
+// (pixel & mask) >> shift and a lookup, whatever its width:
+//   - 1 to 7 bits: the table scales 0 .. 2^bits - 1 to 0 .. 255 with
+//     rounding, so that full intensity stays 255 and zero stays 0;
+//   - 8 bits: the table is the identity;
+//   - more than 8 bits: the shift also drops the bits - 8 lowest bits of the
+//     field, leaving its top 8 bits, and the table is the identity.
+// An absent channel (mask 0) always looks up entry 0, which is 0.
 struct Channel {
     uint32_t mask;
-    uint32_t shift;  // zero bits below the lowest set bit of the mask
-    uint32_t bits;   // lowest to highest set bit, holes included
-    // For channels of 1 to 7 bits: 0 .. 2^bits - 1 scaled to 0 .. 255 with
-    // rounding, so that full intensity stays 255 and zero stays 0.
-    unsigned char table[128];
+    uint32_t shift;
+    unsigned char table[256];
 };
 
 void PrepareChannel(Channel& channel, uint32_t mask) {
     channel.mask = mask;
+    for (uint32_t j = 0; j < 256; ++j) channel.table[j] = static_cast<unsigned char>(j);
     if (mask == 0) {
-        // An absent channel: always 0, taken as 8 bits so that no scaling applies.
         channel.shift = 0;
-        channel.bits = 8;
         return;
     }
-    channel.shift = static_cast<uint32_t>(__builtin_ctz(mask));
-    channel.bits = 32 - static_cast<uint32_t>(__builtin_clz(mask >> channel.shift));
-    if (channel.bits <= 7) {
-        const uint32_t max = (uint32_t{1} << channel.bits) - 1;
+    const uint32_t low = static_cast<uint32_t>(__builtin_ctz(mask));
+    // Lowest to highest set bit, holes included.
+    const uint32_t bits = 32 - static_cast<uint32_t>(__builtin_clz(mask >> low));
+    channel.shift = bits > 8 ? low + (bits - 8) : low;
+    if (bits <= 7) {
+        const uint32_t max = (uint32_t{1} << bits) - 1;
         for (uint32_t j = 0; j <= max; ++j) {
             channel.table[j] = static_cast<unsigned char>(((max >> 1) + 255 * j) / max);
         }
     }
 }
 
-inline unsigned char Widen(const Channel& channel, uint32_t pixel) {
-    // (pixel & mask) >> shift is below 2^bits, so a table index stays below 128.
-    const uint32_t value = (pixel & channel.mask) >> channel.shift;
-    if (channel.bits <= 7) return channel.table[value];
-    if (channel.bits == 8) return static_cast<unsigned char>(value);
-    return static_cast<unsigned char>(value >> (channel.bits - 8));
-}
-
 template <size_t BytesPerPixel>
 void ConvertRow(unsigned char* to, const unsigned char* from, uint32_t width, const Channel* channels) {
+    // The channel descriptions in locals, so that the stores into the row
+    // cannot be taken to change them.
+    uint32_t mask[BytesPerPixel];
+    uint32_t shift[BytesPerPixel];
+    const unsigned char* table[BytesPerPixel];
+    for (size_t c = 0; c < BytesPerPixel; ++c) {
+        mask[c] = channels[c].mask;
+        shift[c] = channels[c].shift;
+        table[c] = channels[c].table;
+    }
     for (uint32_t i = 0; i < width; ++i) {
         const uint32_t pixel = static_cast<uint32_t>(from[0] | from[1] << 8);
-        for (size_t c = 0; c < BytesPerPixel; ++c) to[c] = Widen(channels[c], pixel);
+        for (size_t c = 0; c < BytesPerPixel; ++c) to[c] = table[c][(pixel & mask[c]) >> shift[c]];
         from += 2;
         to += BytesPerPixel;
     }

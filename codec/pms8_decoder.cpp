@@ -14,6 +14,7 @@
 // rows are padded to a multiple of 4 bytes; the padding is never written.
 // The same routine decodes the 8-bit alpha plane of a 16-bit picture, whose
 // caller passes the header of the 32-bit output.
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -90,10 +91,18 @@ size_t DecodeIntoHistory(unsigned char* history, size_t capacity, size_t width, 
                 CopyFromEarlier(history, k, count, *code == 0xFE ? 2 * width : width);
                 break;
             }
-            default:
-                history[k] = *code;
+            default: {
+                // Literals come in runs wherever a picture is busy: the whole
+                // run, up to the next code byte or the capacity, is taken in
+                // one pass.
+                const unsigned char* run = code + 1;
+                const size_t limit = std::min<size_t>(room, cursor.remaining() + 1);
                 count = 1;
+                while (count < limit && run[count - 1] < 0xF8) ++count;
+                std::memcpy(history + k, code, count);
+                cursor.skip(count - 1);
                 break;
+            }
         }
         k += count;
     }

@@ -160,19 +160,72 @@ void RebuildAlphaRow(unsigned char* row, const unsigned char* above, const unsig
     }
 }
 
+// Rebuilds the two picture rows of one block row together, `upper` (row y)
+// and `lower` (row y + 1), from the block row's residuals in each plane and
+// the finished row `above` (row y - 1). Pixel (x, y) of a plane sits at byte
+// 2x of the block row and pixel (x, y + 1) at byte 2x + 1, so the planes are
+// read front to back, two bytes a column. The lower row needs the upper one
+// only at the same column, so the two rows advance side by side: six
+// dependency chains (three channels, two rows) overlap instead of three.
+template <int PixelBytes>
+void RebuildColourRowPair(unsigned char* upper, unsigned char* lower, const unsigned char* above,
+                          const unsigned char* blue, const unsigned char* green, const unsigned char* red,
+                          uint32_t width) {
+    // Column 0: each row is the pixel above it minus its residual.
+    unsigned ub = (above[0] - unsigned{blue[0]}) & 0xFFu;
+    unsigned ug = (above[1] - unsigned{green[0]}) & 0xFFu;
+    unsigned ur = (above[2] - unsigned{red[0]}) & 0xFFu;
+    unsigned lb = (ub - unsigned{blue[1]}) & 0xFFu;
+    unsigned lg = (ug - unsigned{green[1]}) & 0xFFu;
+    unsigned lr = (ur - unsigned{red[1]}) & 0xFFu;
+    upper[0] = static_cast<unsigned char>(ub);
+    upper[1] = static_cast<unsigned char>(ug);
+    upper[2] = static_cast<unsigned char>(ur);
+    lower[0] = static_cast<unsigned char>(lb);
+    lower[1] = static_cast<unsigned char>(lg);
+    lower[2] = static_cast<unsigned char>(lr);
+    for (uint32_t x = 1; x < width; ++x) {
+        const std::size_t offset = std::size_t{x} * PixelBytes;
+        const std::size_t at = std::size_t{x} * 2;
+        ub = Unpredict(ub, above[offset], blue[at]);
+        ug = Unpredict(ug, above[offset + 1], green[at]);
+        ur = Unpredict(ur, above[offset + 2], red[at]);
+        lb = Unpredict(lb, ub, blue[at + 1]);
+        lg = Unpredict(lg, ug, green[at + 1]);
+        lr = Unpredict(lr, ur, red[at + 1]);
+        upper[offset] = static_cast<unsigned char>(ub);
+        upper[offset + 1] = static_cast<unsigned char>(ug);
+        upper[offset + 2] = static_cast<unsigned char>(ur);
+        lower[offset] = static_cast<unsigned char>(lb);
+        lower[offset + 1] = static_cast<unsigned char>(lg);
+        lower[offset + 2] = static_cast<unsigned char>(lr);
+    }
+}
+
 // The three colour channels of every pixel, from the inflated planes at the
-// start of `scratch` (which holds at least 3 x PlaneBytes bytes).
+// start of `scratch` (which holds at least 3 x PlaneBytes bytes). The first
+// block row has no row above it and goes row by row; every later block row
+// goes as a pair, except a last block row with a single picture row.
 template <int PixelBytes>
 void RebuildColour(unsigned char* pixels, uint64_t stride, const unsigned char* scratch, const Geometry& g) {
     const uint64_t plane = PlaneBytes(g);
     const uint64_t blockRowBytes = uint64_t{4} * ((uint64_t{g.width} + 1) / 2);
-    const unsigned char* above = nullptr;
-    for (uint32_t y = 0; y < g.height; ++y) {
-        unsigned char* row = pixels + (uint64_t{g.height} - 1 - y) * stride;
-        const uint64_t start = uint64_t{y / 2} * blockRowBytes + (y & 1u);
-        RebuildColourRow<PixelBytes>(row, above, scratch + start, scratch + plane + start,
-                                     scratch + 2 * plane + start, g.width);
-        above = row;
+    const unsigned char* blue = scratch;
+    const unsigned char* green = scratch + plane;
+    const unsigned char* red = scratch + 2 * plane;
+    auto rowOf = [&](uint32_t y) { return pixels + (uint64_t{g.height} - 1 - y) * stride; };
+
+    RebuildColourRow<PixelBytes>(rowOf(0), nullptr, blue, green, red, g.width);
+    if (g.height > 1) RebuildColourRow<PixelBytes>(rowOf(1), rowOf(0), blue + 1, green + 1, red + 1, g.width);
+    for (uint32_t y = 2; y < g.height; y += 2) {
+        const uint64_t start = uint64_t{y / 2} * blockRowBytes;
+        if (y + 1 < g.height) {
+            RebuildColourRowPair<PixelBytes>(rowOf(y), rowOf(y + 1), rowOf(y - 1), blue + start, green + start,
+                                             red + start, g.width);
+        } else {
+            RebuildColourRow<PixelBytes>(rowOf(y), rowOf(y - 1), blue + start, green + start, red + start,
+                                         g.width);
+        }
     }
 }
 

@@ -1,0 +1,125 @@
+// The QNT decoders against a plain reference: residuals scattered into the
+// bitmap block by block, then unfiltered pixel by pixel, row after row, as
+// the format describes it. The streams are random bytes (padding bytes of
+// odd sizes included), so every prediction case, sum overflow and edge row
+// and column is exercised, for sizes around the decoders' row pairing.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "codec/qnt_decoder.h"
+#include "plugin/checked_size.h"
+#include "tests/support/test_support.h"
+#include "tests/writers/qnt_writer.h"
+
+namespace {
+
+using torvatest::Bytes;
+
+constexpr unsigned char kFill = 0xCD;
+
+// The plain decoding of one stream pair into a bitmap pre-filled with kFill.
+Bytes ReferenceDecode(uint32_t w, uint32_t h, const Bytes& colour, const Bytes* alpha) {
+    const size_t bytesPerPixel = alpha ? 4 : 3;
+    const size_t stride = alpha ? 4 * size_t{w} : static_cast<size_t>(torva::RowStride(w, 24));
+    Bytes bitmap(stride * h, kFill);
+    auto at = [&](uint32_t x, uint32_t y, size_t c) -> unsigned char& {
+        return bitmap[(h - 1 - y) * stride + x * bytesPerPixel + c];
+    };
+    // Scatter.
+    size_t k = 0;
+    for (size_t c = 0; c < 3; ++c) {
+        for (uint32_t y = 0; y < h; y += 2) {
+            for (uint32_t x = 0; x < w; x += 2) {
+                const unsigned char* block = &colour[k];
+                k += 4;
+                at(x, y, c) = block[0];
+                if (y + 1 < h) at(x, y + 1, c) = block[1];
+                if (x + 1 < w) at(x + 1, y, c) = block[2];
+                if (x + 1 < w && y + 1 < h) at(x + 1, y + 1, c) = block[3];
+            }
+        }
+    }
+    if (alpha) {
+        const size_t pitch = (size_t{w} + 1) & ~size_t{1};
+        for (uint32_t y = 0; y < h; ++y) {
+            for (uint32_t x = 0; x < w; ++x) at(x, y, 3) = (*alpha)[y * pitch + x];
+        }
+    }
+    // Unfilter in place.
+    for (size_t c = 0; c < bytesPerPixel; ++c) {
+        for (uint32_t y = 0; y < h; ++y) {
+            for (uint32_t x = 0; x < w; ++x) {
+                const unsigned s = at(x, y, c);
+                unsigned p;
+                if (x == 0 && y == 0) {
+                    p = s;
+                } else if (y == 0) {
+                    p = at(x - 1, y, c) - s;
+                } else if (x == 0) {
+                    p = at(x, y - 1, c) - s;
+                } else {
+                    p = ((unsigned{at(x - 1, y, c)} + unsigned{at(x, y - 1, c)}) >> 1) - s;
+                }
+                at(x, y, c) = static_cast<unsigned char>(p);
+            }
+        }
+    }
+    return bitmap;
+}
+
+Bytes RandomBytes(size_t n, torvatest::Random& random) {
+    Bytes out(n);
+    for (auto& b : out) b = static_cast<unsigned char>(random.next());
+    return out;
+}
+
+void PutLe32(unsigned char* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+struct Size {
+    uint32_t w;
+    uint32_t h;
+};
+
+class QntFilterEquivalenceTest : public ::testing::TestWithParam<Size> {};
+
+TEST_P(QntFilterEquivalenceTest, MatchesPlainScatterAndUnfilter) {
+    const Size size = GetParam();
+    torvatest::Random random(size.w * 131 + size.h);
+    for (bool withAlpha : {false, true}) {
+        const Bytes colour = RandomBytes(size_t{12} * ((size.w + 1) / 2) * ((size.h + 1) / 2), random);
+        const Bytes alpha = RandomBytes(((size_t{size.w} + 1) & ~size_t{1}) * size.h, random);
+        const Bytes colourStream = torvatest::ZlibCompress(colour);
+        const Bytes alphaStream = torvatest::ZlibCompress(alpha);
+        Bytes data = colourStream;
+        if (withAlpha) data.insert(data.end(), alphaStream.begin(), alphaStream.end());
+        unsigned char header[32] = {};
+        PutLe32(header + 8, size.w);
+        PutLe32(header + 12, size.h);
+        PutLe32(header + 16, 24);
+        PutLe32(header + 24, static_cast<uint32_t>(colourStream.size()));
+        PutLe32(header + 28, withAlpha ? static_cast<uint32_t>(alphaStream.size()) : 0);
+
+        const Bytes expected = ReferenceDecode(size.w, size.h, colour, withAlpha ? &alpha : nullptr);
+        Bytes actual(expected.size(), kFill);
+        if (withAlpha) {
+            DecodeQnt32(actual.data(), data.data(), header);
+        } else {
+            DecodeQnt24(actual.data(), data.data(), header);
+        }
+        ASSERT_EQ(actual, expected) << size.w << "x" << size.h << (withAlpha ? " with alpha" : "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, QntFilterEquivalenceTest,
+                         ::testing::Values(Size{1, 1}, Size{1, 2}, Size{2, 1}, Size{1, 7}, Size{7, 1}, Size{2, 2},
+                                           Size{3, 3}, Size{2, 5}, Size{5, 2}, Size{4, 4}, Size{16, 3},
+                                           Size{17, 17}, Size{31, 6}, Size{32, 33}, Size{33, 32}, Size{64, 9},
+                                           Size{65, 64}, Size{127, 5}, Size{128, 130}, Size{301, 77}),
+                         [](const ::testing::TestParamInfo<Size>& info) {
+                             return std::to_string(info.param.w) + "x" + std::to_string(info.param.h);
+                         });
+
+}  // namespace

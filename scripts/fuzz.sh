@@ -13,10 +13,10 @@ targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(archive image)
 # A few hundred bytes may declare a picture up to the library's 256 MiB cap,
 # which is legitimate but costs seconds under the sanitizers. Allocations
-# above 16 MiB are refused (they come back null, as a host out of memory
+# above 32 MiB are refused (they come back null, as a host out of memory
 # would answer), so the fuzzers spend their time on the decoders and still
 # walk every out-of-memory path.
-asan_options="detect_leaks=1:allocator_may_return_null=1:max_allocation_size_mb=16"
+asan_options="detect_leaks=1:allocator_may_return_null=1:max_allocation_size_mb=32"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 mkdir -p build/fuzz/findings

@@ -225,7 +225,21 @@ int32_t FormatPlugin::getArchiveInfo(const FileAccess* file, HGLOBAL* block, int
     if (!table.allocate(static_cast<uint32_t>(geometry.tableBytes))) return OutOfMemory;
     // One read of the whole table. What the read does not deliver stays zero,
     // which ends an ALD walk early and leaves ALK rows empty.
-    ReadAt(file->hFile, geometry.fileOffset, table.data, static_cast<DWORD>(geometry.tableBytes));
+    const DWORD delivered =
+        ReadAt(file->hFile, geometry.fileOffset, table.data, static_cast<DWORD>(geometry.tableBytes));
+
+    // The block holds a record for every table row the file actually has. A
+    // head of a few bytes may declare an ALK table of 883011 rows (a block of
+    // the full 256 MiB); when the file ends long before that table does, the
+    // rows it lacks are empty and could never become records, so the block is
+    // sized for the rows delivered (at least one record, so that it can be
+    // locked). For every file whose table is complete this is the full size.
+    const uint64_t rowBytes = kind == ArchiveAld ? kAldEntryBytes : kAlkRowBytes;
+    const uint64_t deliveredRows = delivered / rowBytes;
+    if (deliveredRows < geometry.recordSlots) {
+        geometry.recordSlots = deliveredRows > 0 ? deliveredRows : 1;
+        blockBytes = geometry.recordSlots * kRecordBytes;
+    }
 
     GlobalBlock result;
     if (!result.allocate(static_cast<SIZE_T>(blockBytes))) {

@@ -125,15 +125,25 @@ int32_t BuildPms16(const ImageBytes& image, const PmsHeader& pms, BITMAPINFOHEAD
     header.biBitCount = hasAlpha ? 32 : 24;
     ConvertMaskedPixels(pixels, scratch.data, w, static_cast<int32_t>(h), sourceBytes, masks, 16);
     header.biSizeImage = Stride(header, header.biBitCount) * h;
+    // The 16-bit pixels are converted: their scratch is given back before the
+    // alpha plane takes its own, so the two are never held together.
+    scratch.release();
 
     if (hasAlpha) {
         // The alpha plane is an 8-bit stream decoded into its own bottom-up
-        // rows; the decoder sees the 32-bit header, so its history is sized
-        // for 4 x w x h pixels.
+        // rows. The decoder is shown the plane's own 8-bit geometry, which
+        // sizes its history for w x h pixels (plus its slack) rather than for
+        // the 4 x w x h bytes of the 32-bit output. It stores only the w x h
+        // pixels of the picture either way, so the plane is the same; what
+        // changes is that the largest picture no longer needs a 256 MiB
+        // history on top of its block.
         const uint32_t stride8 = Stride(header, 8);
         HeapBuffer alpha;
         if (!alpha.allocate(stride8 * h + 256)) return OutOfMemory;
-        DecodePms8(alpha.data, image.at(pms.extraOffset), &header, image.from(pms.extraOffset));
+        BITMAPINFOHEADER plane = header;
+        plane.biBitCount = 8;
+        plane.biSizeImage = stride8 * h;
+        DecodePms8(alpha.data, image.at(pms.extraOffset), &plane, image.from(pms.extraOffset));
         for (uint32_t r = 0; r < h; ++r) {
             const unsigned char* alphaRow = alpha.data + static_cast<size_t>(r) * stride8;
             unsigned char* pixelRow = pixels + static_cast<size_t>(r) * w * 4;

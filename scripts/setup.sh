@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what a fresh machine lacks: the native toolchain and GoogleTest,
+# clang with libFuzzer,
 # the mingw-w64 cross compiler with zlib for it, 32-bit Wine with a prepared
 # prefix, the Japanese locale, and an independent image reader.
 set -euo pipefail
@@ -12,6 +13,9 @@ need=()
 command -v cmake >/dev/null || need+=(cmake)
 command -v ninja >/dev/null || need+=(ninja-build)
 command -v g++ >/dev/null || need+=(g++)
+# clang with libFuzzer and its sanitizer runtimes, for the fuzz run in CI.
+command -v clang++ >/dev/null || need+=(clang)
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)
 [ -f /usr/include/zlib.h ] || need+=(zlib1g-dev)
 # libpng reads back the PNGs that torva writes, in its tests.
 [ -f /usr/include/png.h ] || need+=(libpng-dev)

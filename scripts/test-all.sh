@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test: native, native under the sanitizers, and the Windows
-# 32-bit build under Wine. Without the cross compiler or Wine the Windows
+# Runs every test: native, native under the sanitizers, the concurrency test
+# under ThreadSanitizer, and the Windows 32-bit build under Wine; in CI also
+# a bounded fuzz run of each target (TORVA_FUZZ_SECONDS, default 60). Without the cross compiler or Wine the Windows
 # run is skipped with a notice, except in CI, where it is required.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,6 +21,9 @@ run_preset() {
 
 run_preset native
 run_preset native-asan
+# Only the concurrency test runs here (the preset sets GTEST_FILTER); the
+# build is of the test program alone.
+run_preset native-tsan
 if command -v i686-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
   run_preset win32
 elif [ -n "${CI:-}" ]; then
@@ -27,4 +31,9 @@ elif [ -n "${CI:-}" ]; then
   exit 1
 else
   echo "== win32 skipped: no mingw-w64 cross compiler or no Wine (scripts/setup.sh installs them)"
+fi
+
+if [ -n "${CI:-}" ]; then
+  echo "== fuzz"
+  bash scripts/fuzz.sh "${TORVA_FUZZ_SECONDS:-60}"
 fi

@@ -574,3 +574,56 @@ TEST(ArchiveListingDetectionTest, HeadTooShortForTheClaimedKindIsNoArchive) {
 }
 
 }  // namespace
+
+namespace {
+
+// ------------------------------------------------ tables the file lacks
+
+struct DeclaredTableCase {
+    const char* label;
+    int32_t declaredRows;  // the count in the head
+    uint32_t rowsPresent;  // rows actually in the file (offset 8 x count + 8, size 5)
+    int32_t members;
+    size_t blockRecords;
+};
+
+void PrintTo(const DeclaredTableCase& c, std::ostream* os) { *os << c.label; }
+
+class AlkDeclaredTableTest : public ::testing::TestWithParam<DeclaredTableCase> {};
+
+// A head of a few bytes can declare a table of hundreds of thousands of rows.
+// The block is sized for the rows the file delivers, never for the ones it
+// lacks; a file with its whole table gets the full size.
+TEST_P(AlkDeclaredTableTest, BlockIsSizedByTheRowsPresent) {
+    const DeclaredTableCase& c = GetParam();
+    // The head needs the first offset even when no whole row follows it.
+    Bytes file = {'A', 'L', 'K', '0'};
+    file.resize(std::max<size_t>(12, 8 + 8 * size_t{c.rowsPresent}), 0);
+    torvatest::PutLe32(file, 4, static_cast<uint32_t>(c.declaredRows));
+    const uint32_t dataAt = 8 * static_cast<uint32_t>(c.declaredRows) + 8;
+    torvatest::PutLe32(file, 8, dataAt);
+    for (uint32_t r = 0; r < c.rowsPresent; ++r) {
+        torvatest::PutLe32(file, 8 + 8 * r, dataAt);
+        torvatest::PutLe32(file, 12 + 8 * r, 5);
+    }
+    Listing listing = List(file, "big.alk");
+    ASSERT_EQ(listing.result, 0);
+    EXPECT_EQ(listing.count, c.members);
+    EXPECT_EQ(listing.blockSize, c.blockRecords * sizeof(ArchiveEntry));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, AlkDeclaredTableTest,
+    ::testing::Values(
+        // 883011 rows is the most whose records fit in 256 MiB.
+        DeclaredTableCase{"only the first offset", 883011, 0, 0, 1},
+        DeclaredTableCase{"three of 883011 rows", 883011, 3, 3, 3},
+        DeclaredTableCase{"three of 1000 rows", 1000, 3, 3, 3},
+        DeclaredTableCase{"whole table", 4, 4, 4, 4}),
+    [](const ::testing::TestParamInfo<DeclaredTableCase>& info) {
+        std::string name;
+        for (const char* p = info.param.label; *p; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+        return name;
+    });
+
+}  // namespace

@@ -9,8 +9,13 @@ namespace torva {
 
 // The largest block or scratch buffer any single call asks for. A 32-bit host
 // has at most 2 GiB of address space, shared with everything else it holds;
-// 256 MiB still fits an 8192 x 8192 picture at 32 bits per pixel.
-constexpr uint64_t kMaxAllocationBytes = uint64_t{256} << 20;
+// 256 MiB still fits an 8192 x 8192 picture at 32 bits per pixel. Fuzzing
+// builds lower it, so that their time goes to the decoders rather than to
+// zero-filling huge blocks that only a declared size asks for.
+#ifndef TORVA_MAX_ALLOCATION_BYTES
+#define TORVA_MAX_ALLOCATION_BYTES (uint64_t{256} << 20)
+#endif
+constexpr uint64_t kMaxAllocationBytes = TORVA_MAX_ALLOCATION_BYTES;
 
 inline bool CheckedAdd(uint64_t a, uint64_t b, uint64_t* sum) { return !__builtin_add_overflow(a, b, sum); }
 

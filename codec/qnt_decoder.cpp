@@ -320,11 +320,14 @@ template <int PixelBytes>
 void RebuildFourRows(unsigned char* const rows[4], const unsigned char* above, const unsigned char* blue,
                      const unsigned char* green, const unsigned char* red, uint64_t blockRowBytes, uint32_t width) {
     const Wavefront planes(blue, green, red, blockRowBytes);
+    const std::ptrdiff_t w = width;
     __m128i v = _mm_setzero_si128();
 
-    auto careful = [&](std::ptrdiff_t s) {
+    // The diagonal through the vector `v`, kept in a register: the careful
+    // step takes and returns it rather than sharing it.
+    auto careful = [rows, above, &planes, width, w](__m128i v, std::ptrdiff_t s) {
         uint32_t top = 0;
-        if (s < std::ptrdiff_t(width)) {
+        if (s < w) {
             const unsigned char* p = above + std::size_t(s) * PixelBytes;
             top = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
         }
@@ -340,36 +343,37 @@ void RebuildFourRows(unsigned char* const rows[4], const unsigned char* above, c
         v = UnpredictLanes(v, up, planes.residualsAt(s, width));
         for (int i = 0; i < 4; ++i) {
             const std::ptrdiff_t x = s - i;
-            if (x < 0 || x >= std::ptrdiff_t(width)) continue;
+            if (x < 0 || x >= w) continue;
             const uint32_t pixel = Lane(v, 3 - i);
             unsigned char* p = rows[i] + std::size_t(x) * PixelBytes;
             p[0] = static_cast<unsigned char>(pixel);
             p[1] = static_cast<unsigned char>(pixel >> 8);
             p[2] = static_cast<unsigned char>(pixel >> 16);
         }
+        return v;
     };
 
-    const std::ptrdiff_t w = width;
     const std::ptrdiff_t firstFast = 4;
     const std::ptrdiff_t endFast = w - 1;  // the last column stays careful
     std::ptrdiff_t s = 0;
-    for (; s < firstFast && s < w + 3; ++s) careful(s);
+    for (; s < firstFast && s < w + 3; ++s) v = careful(v, s);
     unsigned char* const r0 = rows[0];
     unsigned char* const r1 = rows[1] - PixelBytes;
     unsigned char* const r2 = rows[2] - 2 * PixelBytes;
     unsigned char* const r3 = rows[3] - 3 * PixelBytes;
+    const Wavefront local = planes;
     for (; s < endFast; ++s) {
         const std::size_t at = std::size_t(s) * PixelBytes;
         uint32_t top;
         std::memcpy(&top, above + at, 4);
         const __m128i up = _mm_or_si128(_mm_srli_si128(v, 4), _mm_slli_si128(_mm_cvtsi32_si128(int(top)), 12));
-        v = UnpredictLanes(v, up, planes.residuals(std::size_t(s)));
+        v = UnpredictLanes(v, up, local.residuals(std::size_t(s)));
         Store32(r3 + at, Lane(v, 0));
         Store32(r2 + at, Lane(v, 1));
         Store32(r1 + at, Lane(v, 2));
         Store32(r0 + at, Lane(v, 3));
     }
-    for (; s < w + 3; ++s) careful(s);
+    for (; s < w + 3; ++s) v = careful(v, s);
 }
 #endif
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <type_traits>
 
 #include "plugin/checked_size.h"
 
@@ -43,24 +44,57 @@ void PrepareChannel(Channel& channel, uint32_t mask) {
     }
 }
 
-template <size_t BytesPerPixel>
+// Shifts known when the row function is compiled: the ones of the 5-6-5
+// layout that bitmap construction always asks for, with alpha at shift 0.
+// A shift by a constant needs no count register, which would otherwise be
+// reloaded for every channel of every pixel.
+struct Shifts565 {
+    static constexpr unsigned s0 = 0, s1 = 5, s2 = 11, s3 = 0;
+};
+// Marker for shifts taken from the channels at run time.
+struct ShiftsAny {};
+
+// One row. The channel descriptions are copied into locals, so that the
+// stores into the row cannot be taken to change them, and a pixel's output
+// bytes are gathered into one word and stored together. With 3 bytes a pixel
+// the word's fourth byte lands on the next pixel's first byte, which is
+// written right after; the row's last pixel is stored byte by byte, so that
+// nothing past it is touched.
+template <size_t BytesPerPixel, typename Shifts>
 void ConvertRow(unsigned char* to, const unsigned char* from, uint32_t width, const Channel* channels) {
-    // The channel descriptions in locals, so that the stores into the row
-    // cannot be taken to change them.
-    uint32_t mask[BytesPerPixel];
-    uint32_t shift[BytesPerPixel];
-    const unsigned char* table[BytesPerPixel];
-    for (size_t c = 0; c < BytesPerPixel; ++c) {
-        mask[c] = channels[c].mask;
-        shift[c] = channels[c].shift;
-        table[c] = channels[c].table;
+    const uint32_t mask0 = channels[0].mask, mask1 = channels[1].mask, mask2 = channels[2].mask;
+    const uint32_t mask3 = channels[3].mask;
+    unsigned shift0, shift1, shift2, shift3;
+    if constexpr (std::is_same_v<Shifts, ShiftsAny>) {
+        shift0 = channels[0].shift;
+        shift1 = channels[1].shift;
+        shift2 = channels[2].shift;
+        shift3 = channels[3].shift;
+    } else {
+        shift0 = Shifts::s0;
+        shift1 = Shifts::s1;
+        shift2 = Shifts::s2;
+        shift3 = Shifts::s3;
     }
-    for (uint32_t i = 0; i < width; ++i) {
-        const uint32_t pixel = static_cast<uint32_t>(from[0] | from[1] << 8);
-        for (size_t c = 0; c < BytesPerPixel; ++c) to[c] = table[c][(pixel & mask[c]) >> shift[c]];
+    const unsigned char* const table0 = channels[0].table;
+    const unsigned char* const table1 = channels[1].table;
+    const unsigned char* const table2 = channels[2].table;
+    const unsigned char* const table3 = channels[3].table;
+    auto expand = [&](uint32_t pixel) {
+        uint32_t out = uint32_t{table0[(pixel & mask0) >> shift0]} | uint32_t{table1[(pixel & mask1) >> shift1]} << 8 |
+                       uint32_t{table2[(pixel & mask2) >> shift2]} << 16;
+        if (BytesPerPixel == 4) out |= uint32_t{table3[(pixel & mask3) >> shift3]} << 24;
+        return out;
+    };
+    if (width == 0) return;
+    for (uint32_t i = 0; i + 1 < width; ++i) {
+        const uint32_t out = expand(static_cast<uint32_t>(from[0] | from[1] << 8));
+        std::memcpy(to, &out, 4);
         from += 2;
         to += BytesPerPixel;
     }
+    const uint32_t out = expand(static_cast<uint32_t>(from[0] | from[1] << 8));
+    for (size_t c = 0; c < BytesPerPixel; ++c) to[c] = static_cast<unsigned char>(out >> (8 * c));
 }
 
 }  // namespace
@@ -90,14 +124,14 @@ void ConvertMaskedPixels(unsigned char* destination, const unsigned char* source
     uint64_t rows = sourceSize / sourceStride;
     if (rows > static_cast<uint64_t>(height)) rows = static_cast<uint64_t>(height);
 
+    const bool shifts565 = channels[0].shift == Shifts565::s0 && channels[1].shift == Shifts565::s1 &&
+                           channels[2].shift == Shifts565::s2 && channels[3].shift == Shifts565::s3;
+    auto row = bytesPerPixel == 4 ? (shifts565 ? ConvertRow<4, Shifts565> : ConvertRow<4, ShiftsAny>)
+                                  : (shifts565 ? ConvertRow<3, Shifts565> : ConvertRow<3, ShiftsAny>);
     for (uint64_t j = 0; j < rows; ++j) {
         const unsigned char* from = source + static_cast<size_t>(sourceSize - (j + 1) * sourceStride);
         unsigned char* to = destination + static_cast<size_t>(j * destinationStride);
-        if (bytesPerPixel == 4) {
-            ConvertRow<4>(to, from, width, channels);
-        } else {
-            ConvertRow<3>(to, from, width, channels);
-        }
+        row(to, from, width, channels);
     }
 }
 

@@ -29,8 +29,44 @@ namespace {
 using pms_detail::CopyFromEarlier;
 using pms_detail::FillPattern;
 
-// Decodes codes into `history` until the stream ends or `capacity` pixels have
-// been produced, and returns the number produced.
+// Short runs are the common case in real files, and a library call per run
+// costs more than the run itself. These paths write whole 16-byte blocks
+// instead, which may run up to 15 bytes past the end of the run: those slots
+// are not part of the picture yet, every one of them is overwritten by later
+// codes before anything reads it (reads only ever go back), and the blocks are
+// only taken where they stay inside the history's `size` bytes. Elsewhere the
+// exact paths run.
+constexpr size_t kBlock = 16;
+
+inline void CopyBlock(unsigned char* to, const unsigned char* from) {
+    unsigned char block[kBlock];
+    std::memcpy(block, from, kBlock);
+    std::memcpy(to, block, kBlock);
+}
+
+// Bytes that `count` rounds up to in whole blocks.
+inline size_t InBlocks(size_t count) { return (count + kBlock - 1) & ~(kBlock - 1); }
+
+// A copy from `distance` back in blocks, when the source lies wholly inside
+// the history and at least a block back (so that a block never reads bytes
+// the same copy has yet to write). False, with nothing written, otherwise.
+inline bool CopyFromEarlierInBlocks(unsigned char* history, size_t size, size_t at, size_t count, size_t distance) {
+    if (distance < kBlock || at < distance || InBlocks(count) > size - at) return false;
+    for (size_t done = 0; done < count; done += kBlock) CopyBlock(history + at + done, history + at + done - distance);
+    return true;
+}
+
+// A fill of `count` bytes by repeating a 16-byte pattern, when the blocks
+// stay inside the history. False, with nothing written, otherwise.
+inline bool FillInBlocks(unsigned char* history, size_t size, size_t at, size_t count, const unsigned char* pattern) {
+    if (InBlocks(count) > size - at) return false;
+    for (size_t done = 0; done < count; done += kBlock) std::memcpy(history + at + done, pattern, kBlock);
+    return true;
+}
+
+// Decodes codes into `history` (`size` bytes) until the stream ends or
+// `capacity` pixels (at most `size`) have been produced, and returns the
+// number produced.
 //
 // Decoding stops at the capacity instead of running on to the end of the
 // stream: every later pixel would land past the picture's last row, where
@@ -39,8 +75,8 @@ using pms_detail::FillPattern;
 //
 // A last code whose operands lie past the end of the stream is ignored: the
 // file has been cut short, and bytes after the stream are not part of it.
-size_t DecodeIntoHistory(unsigned char* history, size_t capacity, size_t width, const unsigned char* stream,
-                         uint32_t length) {
+size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, size_t width,
+                         const unsigned char* stream, uint32_t length) {
     torva::ByteCursor cursor(stream, length);
     size_t k = 0;
     while (k < capacity) {
@@ -59,19 +95,27 @@ size_t DecodeIntoHistory(unsigned char* history, size_t capacity, size_t width, 
             case 0xF9:
                 break;
             case 0xFA:
+            case 0xFB: {
                 count = 1;
-                CopyFromEarlier(history, k, count, width - 1);
+                const size_t distance = *code == 0xFA ? width - 1 : width + 1;
+                if (distance != 0 && k >= distance) {
+                    history[k] = history[k - distance];
+                } else {
+                    CopyFromEarlier(history, k, count, distance);
+                }
                 break;
-            case 0xFB:
-                count = 1;
-                CopyFromEarlier(history, k, count, width + 1);
-                break;
+            }
             case 0xFC: {
                 const unsigned char* operands = cursor.take(3);
                 if (operands == nullptr) return k;
                 count = 2 * static_cast<size_t>(operands[0]) + 6;
                 if (count > room) count = room;
-                FillPattern(history + k, operands + 1, 2, count);
+                unsigned char pattern[kBlock];
+                for (size_t i = 0; i < kBlock; i += 2) {
+                    pattern[i] = operands[1];
+                    pattern[i + 1] = operands[2];
+                }
+                if (!FillInBlocks(history, size, k, count, pattern)) FillPattern(history + k, operands + 1, 2, count);
                 break;
             }
             case 0xFD: {
@@ -79,7 +123,9 @@ size_t DecodeIntoHistory(unsigned char* history, size_t capacity, size_t width, 
                 if (operands == nullptr) return k;
                 count = static_cast<size_t>(operands[0]) + 4;
                 if (count > room) count = room;
-                std::memset(history + k, operands[1], count);
+                unsigned char pattern[kBlock];
+                std::memset(pattern, operands[1], kBlock);
+                if (!FillInBlocks(history, size, k, count, pattern)) std::memset(history + k, operands[1], count);
                 break;
             }
             case 0xFE:
@@ -88,7 +134,10 @@ size_t DecodeIntoHistory(unsigned char* history, size_t capacity, size_t width, 
                 if (operand == nullptr) return k;
                 count = static_cast<size_t>(*operand) + 3;
                 if (count > room) count = room;
-                CopyFromEarlier(history, k, count, *code == 0xFE ? 2 * width : width);
+                const size_t distance = *code == 0xFE ? 2 * width : width;
+                if (!CopyFromEarlierInBlocks(history, size, k, count, distance)) {
+                    CopyFromEarlier(history, k, count, distance);
+                }
                 break;
             }
             default: {
@@ -132,7 +181,8 @@ int DecodePms8(unsigned char* destination, const unsigned char* stream, const BI
     uint64_t capacity = uint64_t(width) * uint64_t(height);
     if (capacity > historyBytes) capacity = historyBytes;
     const size_t w = static_cast<size_t>(width);
-    const size_t produced = DecodeIntoHistory(history.data, static_cast<size_t>(capacity), w, stream, length);
+    const size_t produced = DecodeIntoHistory(history.data, static_cast<size_t>(historyBytes),
+                                              static_cast<size_t>(capacity), w, stream, length);
 
     // Image row r (from the top) is memory row H - 1 - r. A stream that ends
     // early leaves the rest of the destination as it was.

@@ -30,6 +30,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "plugin/byte_cursor.h"
 #include "plugin/checked_size.h"
@@ -202,12 +207,184 @@ void RebuildColourRowPair(unsigned char* upper, unsigned char* lower, const unsi
     }
 }
 
+#if defined(__SSE2__)
+// Four picture rows at once, on a wavefront.
+//
+// Within a row every pixel waits for its left neighbour, so a row is one long
+// dependency chain. Row y + 1 needs row y only at the same column, though, so
+// if row y + i runs i columns behind row y, the four pixels of a diagonal
+// depend only on the previous diagonal and can be rebuilt together. One
+// 16-byte vector holds the four pixels of a diagonal, one 32-bit lane each
+// (blue, green, red, then 0):
+//
+//     lane 3: row y,     column s
+//     lane 2: row y + 1, column s - 1
+//     lane 1: row y + 2, column s - 2
+//     lane 0: row y + 3, column s - 3
+//
+// Moving the vector down by one lane puts every pixel's upper neighbour into
+// its lane; the top lane takes the pixel above row y from the finished row
+// above. Halving without the carry out of a byte uses
+// floor((a + b) / 2) = (a & b) + ((a ^ b) >> 1), which is exact for bytes.
+//
+// The rows start on a block row (y even), so rows y and y + 1 read their
+// residuals from one block row and rows y + 2 and y + 3 from the next. In a
+// block row, pixel (x, y) sits at byte 2x and pixel (x, y + 1) at byte 2x + 1;
+// lane 3 at column s and lane 2 at column s - 1 are therefore the two bytes at
+// 2s - 1 and 2s, and lanes 1 and 0 the two bytes at 2s - 5 and 2s - 4 of the
+// next block row: one 16-bit load per plane and block row.
+class Wavefront {
+public:
+    Wavefront(const unsigned char* blue, const unsigned char* green, const unsigned char* red,
+              uint64_t blockRowBytes)
+        : blue_(blue), green_(green), red_(red), next_(blockRowBytes) {}
+
+    // The residuals of diagonal s, when all four of its pixels lie inside
+    // the picture (3 <= s - 3 and s <= w - 1).
+    __m128i residuals(std::size_t s) const {
+        const std::size_t upper = 2 * s - 1;
+        const std::size_t lower = next_ + 2 * s - 5;
+        __m128i v = _mm_cvtsi32_si128(Load16(blue_ + lower));
+        v = _mm_insert_epi16(v, Load16(blue_ + upper), 1);
+        v = _mm_insert_epi16(v, Load16(green_ + lower), 2);
+        v = _mm_insert_epi16(v, Load16(green_ + upper), 3);
+        v = _mm_insert_epi16(v, Load16(red_ + lower), 4);
+        v = _mm_insert_epi16(v, Load16(red_ + upper), 5);
+        return Interleave(v);
+    }
+
+    // The same for any diagonal, lanes outside the picture read as 0 and no
+    // byte outside the block rows is read.
+    __m128i residualsAt(std::ptrdiff_t s, uint32_t width) const {
+        const unsigned char* planes[3] = {blue_, green_, red_};
+        unsigned char bytes[16] = {};
+        for (int i = 0; i < 4; ++i) {
+            const std::ptrdiff_t x = s - i;
+            if (x < 0 || x >= std::ptrdiff_t(width)) continue;
+            const std::size_t at = (i >= 2 ? next_ : 0) + 2 * std::size_t(x) + (i & 1);
+            for (int c = 0; c < 3; ++c) bytes[(3 - i) * 4 + c] = planes[c][at];
+        }
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    }
+
+private:
+    static int Load16(const unsigned char* p) {
+        uint16_t v;
+        std::memcpy(&v, p, 2);
+        return v;
+    }
+
+    // From the plane bytes (blue lanes 0-3, green 0-3, red 0-3, 0 x 4) to
+    // four pixels of blue, green, red, 0.
+    static __m128i Interleave(__m128i v) {
+        const __m128i blueGreen = _mm_unpacklo_epi8(v, _mm_srli_si128(v, 4));
+        const __m128i redZero = _mm_unpacklo_epi8(_mm_srli_si128(v, 8), _mm_setzero_si128());
+        return _mm_unpacklo_epi16(blueGreen, redZero);
+    }
+
+    const unsigned char* blue_;
+    const unsigned char* green_;
+    const unsigned char* red_;
+    std::size_t next_;
+};
+
+// Byte-wise floor((left + above) / 2) - residual.
+inline __m128i UnpredictLanes(__m128i left, __m128i above, __m128i residual) {
+    const __m128i low = _mm_set1_epi8(0x7F);
+    const __m128i half = _mm_and_si128(_mm_srli_epi16(_mm_xor_si128(left, above), 1), low);
+    return _mm_sub_epi8(_mm_add_epi8(_mm_and_si128(left, above), half), residual);
+}
+
+inline uint32_t Lane(__m128i v, int lane) {
+    switch (lane) {
+        case 0: return static_cast<uint32_t>(_mm_cvtsi128_si32(v));
+        case 1: return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(v, 4)));
+        case 2: return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(v, 8)));
+        default: return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(v, 12)));
+    }
+}
+
+inline void Store32(unsigned char* p, uint32_t v) { std::memcpy(p, &v, 4); }
+
+// Rebuilds picture rows y .. y + 3 (y even, y >= 2). `rows[i]` is row y + i
+// in the bitmap, `above` row y - 1; `blue`, `green` and `red` point at block
+// row y / 2 of each plane, which is followed by block row y / 2 + 1.
+//
+// Diagonals 0 to 3 and the last four, where some lanes lie outside the
+// picture, go through one careful step: exact loads, column 0 taken from the
+// pixel above alone, and 3-byte stores of the lanes inside. Everything in
+// between takes whole 4-byte loads and stores: a 24-bit pixel's fourth byte
+// is the next pixel's blue, which is rebuilt one diagonal later, and the
+// last column, whose fourth byte would leave the row, is always careful.
+template <int PixelBytes>
+void RebuildFourRows(unsigned char* const rows[4], const unsigned char* above, const unsigned char* blue,
+                     const unsigned char* green, const unsigned char* red, uint64_t blockRowBytes, uint32_t width) {
+    const Wavefront planes(blue, green, red, blockRowBytes);
+    const std::ptrdiff_t w = width;
+    __m128i v = _mm_setzero_si128();
+
+    // The diagonal through the vector `v`, kept in a register: the careful
+    // step takes and returns it rather than sharing it.
+    auto careful = [rows, above, &planes, width, w](__m128i v, std::ptrdiff_t s) {
+        uint32_t top = 0;
+        if (s < w) {
+            const unsigned char* p = above + std::size_t(s) * PixelBytes;
+            top = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+        }
+        const __m128i up = _mm_or_si128(_mm_srli_si128(v, 4), _mm_slli_si128(_mm_cvtsi32_si128(int(top)), 12));
+        // A row starting at column 0 has no left neighbour: its prediction
+        // is the pixel above, which is what halving above + above gives.
+        if (s >= 0 && s < 4) {
+            alignas(16) uint32_t mask[4] = {0, 0, 0, 0};
+            mask[3 - s] = 0xFFFFFFFFu;
+            const __m128i m = _mm_load_si128(reinterpret_cast<const __m128i*>(mask));
+            v = _mm_or_si128(_mm_andnot_si128(m, v), _mm_and_si128(m, up));
+        }
+        v = UnpredictLanes(v, up, planes.residualsAt(s, width));
+        for (int i = 0; i < 4; ++i) {
+            const std::ptrdiff_t x = s - i;
+            if (x < 0 || x >= w) continue;
+            const uint32_t pixel = Lane(v, 3 - i);
+            unsigned char* p = rows[i] + std::size_t(x) * PixelBytes;
+            p[0] = static_cast<unsigned char>(pixel);
+            p[1] = static_cast<unsigned char>(pixel >> 8);
+            p[2] = static_cast<unsigned char>(pixel >> 16);
+        }
+        return v;
+    };
+
+    const std::ptrdiff_t firstFast = 4;
+    const std::ptrdiff_t endFast = w - 1;  // the last column stays careful
+    std::ptrdiff_t s = 0;
+    for (; s < firstFast && s < w + 3; ++s) v = careful(v, s);
+    unsigned char* const r0 = rows[0];
+    unsigned char* const r1 = rows[1] - PixelBytes;
+    unsigned char* const r2 = rows[2] - 2 * PixelBytes;
+    unsigned char* const r3 = rows[3] - 3 * PixelBytes;
+    const Wavefront local = planes;
+    for (; s < endFast; ++s) {
+        const std::size_t at = std::size_t(s) * PixelBytes;
+        uint32_t top;
+        std::memcpy(&top, above + at, 4);
+        const __m128i up = _mm_or_si128(_mm_srli_si128(v, 4), _mm_slli_si128(_mm_cvtsi32_si128(int(top)), 12));
+        v = UnpredictLanes(v, up, local.residuals(std::size_t(s)));
+        Store32(r3 + at, Lane(v, 0));
+        Store32(r2 + at, Lane(v, 1));
+        Store32(r1 + at, Lane(v, 2));
+        Store32(r0 + at, Lane(v, 3));
+    }
+    for (; s < w + 3; ++s) v = careful(v, s);
+}
+#endif
+
 // The three colour channels of every pixel, from the inflated planes at the
 // start of `scratch` (which holds at least 3 x PlaneBytes bytes). The first
-// block row has no row above it and goes row by row; every later block row
-// goes as a pair, except a last block row with a single picture row.
+// block row has no row above it and goes row by row; later block rows go four
+// picture rows at a time on the wavefront where the processor has 16-byte
+// vectors, and as pairs otherwise and for what is left at the bottom.
 template <int PixelBytes>
-void RebuildColour(unsigned char* pixels, uint64_t stride, const unsigned char* scratch, const Geometry& g) {
+void RebuildColour(unsigned char* pixels, uint64_t stride, const unsigned char* scratch, const Geometry& g,
+                   bool wavefront) {
     const uint64_t plane = PlaneBytes(g);
     const uint64_t blockRowBytes = uint64_t{4} * ((uint64_t{g.width} + 1) / 2);
     const unsigned char* blue = scratch;
@@ -217,7 +394,20 @@ void RebuildColour(unsigned char* pixels, uint64_t stride, const unsigned char* 
 
     RebuildColourRow<PixelBytes>(rowOf(0), nullptr, blue, green, red, g.width);
     if (g.height > 1) RebuildColourRow<PixelBytes>(rowOf(1), rowOf(0), blue + 1, green + 1, red + 1, g.width);
-    for (uint32_t y = 2; y < g.height; y += 2) {
+    uint32_t y = 2;
+#if defined(__SSE2__)
+    if (wavefront) {
+        for (; uint64_t{y} + 3 < g.height; y += 4) {
+            const uint64_t start = uint64_t{y / 2} * blockRowBytes;
+            unsigned char* const rows[4] = {rowOf(y), rowOf(y + 1), rowOf(y + 2), rowOf(y + 3)};
+            RebuildFourRows<PixelBytes>(rows, rowOf(y - 1), blue + start, green + start, red + start,
+                                        blockRowBytes, g.width);
+        }
+    }
+#else
+    (void)wavefront;
+#endif
+    for (; y < g.height; y += 2) {
         const uint64_t start = uint64_t{y / 2} * blockRowBytes;
         if (y + 1 < g.height) {
             RebuildColourRowPair<PixelBytes>(rowOf(y), rowOf(y + 1), rowOf(y - 1), blue + start, green + start,
@@ -256,7 +446,10 @@ bool InflateColour(HeapBuffer* scratch, uint64_t capacity, const unsigned char* 
 
 }  // namespace
 
-int DecodeQnt24(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header) {
+namespace {
+
+int DecodeQnt24With(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header,
+                    bool wavefront) {
     Geometry g;
     if (!ReadGeometry(header, &g)) return 0;
     const uint64_t stride = torva::RowStride(g.width, 24);
@@ -270,11 +463,12 @@ int DecodeQnt24(unsigned char* pixels, const unsigned char* colourData, const un
     uint64_t produced = 0;
     if (!InflateColour(&scratch, capacity, colourData, g, &produced)) return 0;
     // A stream shorter than the planes leaves zero residuals (the zero fill).
-    RebuildColour<3>(pixels, stride, scratch.data, g);
+    RebuildColour<3>(pixels, stride, scratch.data, g, wavefront);
     return 0;
 }
 
-int DecodeQnt32(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header) {
+int DecodeQnt32With(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header,
+                    bool wavefront) {
     Geometry g;
     if (!ReadGeometry(header, &g)) return 0;
     // 3 x (w+1) x (h+1) always holds the three planes and the alpha rows
@@ -283,7 +477,7 @@ int DecodeQnt32(unsigned char* pixels, const unsigned char* colourData, const un
     HeapBuffer scratch;
     uint64_t produced = 0;
     if (!InflateColour(&scratch, capacity, colourData, g, &produced)) return 0;
-    RebuildColour<4>(pixels, uint64_t{4} * g.width, scratch.data, g);
+    RebuildColour<4>(pixels, uint64_t{4} * g.width, scratch.data, g, wavefront);
 
     // The alpha stream goes into the same scratch, which is not cleared, and
     // is offered only as many bytes as the colour stream produced: alpha
@@ -296,3 +490,25 @@ int DecodeQnt32(unsigned char* pixels, const unsigned char* colourData, const un
     RebuildAlpha(pixels, scratch.data, g);
     return 0;
 }
+
+}  // namespace
+
+int DecodeQnt24(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header) {
+    return DecodeQnt24With(pixels, colourData, header, true);
+}
+
+int DecodeQnt32(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header) {
+    return DecodeQnt32With(pixels, colourData, header, true);
+}
+
+namespace qnt_detail {
+
+int DecodeQnt24RowByRow(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header) {
+    return DecodeQnt24With(pixels, colourData, header, false);
+}
+
+int DecodeQnt32RowByRow(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header) {
+    return DecodeQnt32With(pixels, colourData, header, false);
+}
+
+}  // namespace qnt_detail

@@ -15,3 +15,11 @@
 // the supplied bytes. Both return 0; a failure leaves the pixels as they were.
 int DecodeQnt24(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header);
 int DecodeQnt32(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header);
+
+namespace qnt_detail {
+// The same decoders without the four-row wavefront: the picture rows are
+// rebuilt one or two at a time, as on processors without 16-byte vectors.
+// Tests hold the wavefront against them.
+int DecodeQnt24RowByRow(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header);
+int DecodeQnt32RowByRow(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header);
+}  // namespace qnt_detail

@@ -174,6 +174,10 @@ INSTANTIATE_TEST_SUITE_P(
                       PmsCase{1, 1, 16, false, 1, 0}, PmsCase{3, 5, 16, false, 2, 0}, PmsCase{5, 3, 16, false, 1, -1},
                       PmsCase{7, 9, 16, true, 2, -1}, PmsCase{7, 9, 16, true, 2, 3},
                       PmsCase{1025, 769, 16, true, 1, -1}, PmsCase{1025, 769, 8, false, 2, 0},
-                      PmsCase{640, 480, 16, false, 2, 0}));
+                      PmsCase{640, 480, 16, false, 2, 0},
+                      // alpha merged 16 pixels at a time, with and without a tail
+                      PmsCase{15, 4, 16, true, 1, -1}, PmsCase{16, 3, 16, true, 1, -1},
+                      PmsCase{17, 5, 16, true, 2, -1}, PmsCase{48, 2, 16, true, 1, -1},
+                      PmsCase{63, 6, 16, true, 1, -1}));
 
 }  // namespace

@@ -40,15 +40,32 @@ uint32_t RandomMask(torvatest::Random& random) {
     }
 }
 
-TEST(ConvertMaskedPixelsEquivalenceTest, MatchesPlainWideningForRandomMasks) {
-    torvatest::Random random(77);
+// A mask whose lowest set bit is `low`, with random bits (holes included) in
+// the 7 bits above it, cut at bit 15: at most 8 bits wide, so that its shift
+// is `low`.
+uint32_t RandomMaskFrom(torvatest::Random& random, uint32_t low) {
+    return ((random.next() & 0xFF) | 1u) << low & 0xFFFF;
+}
+
+// Masks laid out like 5-6-5 pixels: the channels' lowest bits at 0, 5 and 11,
+// and an alpha mask that is absent, the full 16 bits, or starts at bit 0. The
+// converter has a row routine of its own for these shifts.
+ChannelMasks Random565Masks(torvatest::Random& random) {
+    if (random.below(3) == 0) return ChannelMasks{0x1F, 0x7E0, 0xF800, random.below(2) ? 0xFFFFu : 0u};
+    const uint32_t alphaKinds[3] = {0, 0xFFFF, RandomMaskFrom(random, 0)};
+    return ChannelMasks{RandomMaskFrom(random, 0), RandomMaskFrom(random, 5), RandomMaskFrom(random, 11),
+                        alphaKinds[random.below(3)]};
+}
+
+void CheckRandomPictures(uint64_t seed, ChannelMasks (*pickMasks)(torvatest::Random&)) {
+    torvatest::Random random(seed);
     for (int round = 0; round < 200; ++round) {
         const uint32_t w = 1 + random.below(9);
         const uint32_t h = 1 + random.below(4);
         const uint32_t sourceStride = static_cast<uint32_t>(torva::RowStride(w, 16));
         Bytes source(size_t{sourceStride} * h);
         for (auto& b : source) b = static_cast<unsigned char>(random.next());
-        ChannelMasks masks{RandomMask(random), RandomMask(random), RandomMask(random), RandomMask(random)};
+        ChannelMasks masks = pickMasks(random);
         const ChannelMasks given = masks;
         const size_t bytesPerPixel = given.alphaMask != 0 ? 4 : 3;
         const uint32_t alphaMask = given.alphaMask == 0xFFFF ? 0 : given.alphaMask;
@@ -72,6 +89,16 @@ TEST(ConvertMaskedPixelsEquivalenceTest, MatchesPlainWideningForRandomMasks) {
         ASSERT_EQ(actual, expected) << "round " << round << " masks " << given.blueMask << " " << given.greenMask
                                     << " " << given.redMask << " " << given.alphaMask;
     }
+}
+
+TEST(ConvertMaskedPixelsEquivalenceTest, MatchesPlainWideningForRandomMasks) {
+    CheckRandomPictures(77, [](torvatest::Random& random) {
+        return ChannelMasks{RandomMask(random), RandomMask(random), RandomMask(random), RandomMask(random)};
+    });
+}
+
+TEST(ConvertMaskedPixelsEquivalenceTest, MatchesPlainWideningForMasksWith565Shifts) {
+    CheckRandomPictures(78, Random565Masks);
 }
 
 }  // namespace

@@ -267,6 +267,30 @@ INSTANTIATE_TEST_SUITE_P(Sizes, PmsRoundTripTest,
                                            Size{7, 13}, Size{16, 16}, Size{31, 9}, Size{64, 3}, Size{99, 41},
                                            Size{300, 1}, Size{257, 20}, Size{1025, 769}));
 
+// The greedy mix, which the benchmarks use, decodes to its pictures too.
+TEST(PmsRoundTripTest, GreedyMixDecodesToItsPictures) {
+    for (const Size size : {Size{1, 5}, Size{17, 9}, Size{99, 41}, Size{640, 48}}) {
+        const int32_t w = static_cast<int32_t>(size.width), h = static_cast<int32_t>(size.height);
+        const auto picture8 = torvatest::MakePmsPicture(size.width, size.height, 8, false, 1, 3);
+        const Bytes file8 = torvatest::WritePms(picture8, 3, nullptr, torvatest::PmsCodeMix::Greedy);
+        const size_t stride8 = static_cast<size_t>(torva::RowStride(size.width, 8));
+        EXPECT_EQ(Decode(DecodePms8, Header(w, h, static_cast<uint32_t>(stride8 * h)),
+                         Slice(file8, FileLe32(file8, 32), file8.size()), stride8 * h),
+                  BottomUp8(picture8.indices, size.width, size.height));
+
+        const auto picture16 = torvatest::MakePmsPicture(size.width, size.height, 16, true, 2, 4);
+        const Bytes file16 = torvatest::WritePms(picture16, 4, nullptr, torvatest::PmsCodeMix::Greedy);
+        const uint32_t streamOffset = FileLe32(file16, 32), alphaOffset = FileLe32(file16, 36);
+        const size_t stride16 = static_cast<size_t>(torva::RowStride(size.width, 16));
+        EXPECT_EQ(Decode(DecodePms16, Header(w, h, static_cast<uint32_t>(stride16 * h)),
+                         Slice(file16, streamOffset, alphaOffset), stride16 * h),
+                  TopDown16(picture16.pixels, size.width, size.height));
+        EXPECT_EQ(Decode(DecodePms8, Header(w, h, static_cast<uint32_t>(4 * size.width * size.height)),
+                         Slice(file16, alphaOffset, file16.size()), stride8 * h),
+                  BottomUp8(picture16.alpha, size.width, size.height));
+    }
+}
+
 // The generated pictures give every code a chance, so the round trips above
 // run through every decoding path.
 TEST(PmsWriterTest, EncodersUseEveryCode) {

@@ -103,13 +103,18 @@ TEST_P(QntFilterEquivalenceTest, MatchesPlainScatterAndUnfilter) {
         PutLe32(header + 28, withAlpha ? static_cast<uint32_t>(alphaStream.size()) : 0);
 
         const Bytes expected = ReferenceDecode(size.w, size.h, colour, withAlpha ? &alpha : nullptr);
-        Bytes actual(expected.size(), kFill);
-        if (withAlpha) {
-            DecodeQnt32(actual.data(), data.data(), header);
-        } else {
-            DecodeQnt24(actual.data(), data.data(), header);
+        // The decoders as they run, and the row-by-row rebuilding that stands
+        // in for the four-row wavefront where there are no vectors.
+        for (bool rowByRow : {false, true}) {
+            Bytes actual(expected.size(), kFill);
+            if (withAlpha) {
+                (rowByRow ? qnt_detail::DecodeQnt32RowByRow : DecodeQnt32)(actual.data(), data.data(), header);
+            } else {
+                (rowByRow ? qnt_detail::DecodeQnt24RowByRow : DecodeQnt24)(actual.data(), data.data(), header);
+            }
+            ASSERT_EQ(actual, expected) << size.w << "x" << size.h << (withAlpha ? " with alpha" : "")
+                                        << (rowByRow ? " row by row" : "");
         }
-        ASSERT_EQ(actual, expected) << size.w << "x" << size.h << (withAlpha ? " with alpha" : "");
     }
 }
 
@@ -117,7 +122,13 @@ INSTANTIATE_TEST_SUITE_P(Sizes, QntFilterEquivalenceTest,
                          ::testing::Values(Size{1, 1}, Size{1, 2}, Size{2, 1}, Size{1, 7}, Size{7, 1}, Size{2, 2},
                                            Size{3, 3}, Size{2, 5}, Size{5, 2}, Size{4, 4}, Size{16, 3},
                                            Size{17, 17}, Size{31, 6}, Size{32, 33}, Size{33, 32}, Size{64, 9},
-                                           Size{65, 64}, Size{127, 5}, Size{128, 130}, Size{301, 77}),
+                                           Size{65, 64}, Size{127, 5}, Size{128, 130}, Size{301, 77},
+                                           // around the four-row wavefront: heights 2 + 4k + 0..3,
+                                           // widths below, at and just past its four start-up columns
+                                           Size{1, 6}, Size{2, 6}, Size{3, 7}, Size{4, 8}, Size{5, 9},
+                                           Size{6, 10}, Size{7, 11}, Size{8, 13}, Size{9, 14}, Size{1, 33},
+                                           Size{3, 100}, Size{24, 6}, Size{25, 7}, Size{100, 10},
+                                           Size{257, 19}, Size{640, 14}),
                          [](const ::testing::TestParamInfo<Size>& info) {
                              return std::to_string(info.param.w) + "x" + std::to_string(info.param.h);
                          });

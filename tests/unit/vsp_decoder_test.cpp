@@ -401,6 +401,16 @@ INSTANTIATE_TEST_SUITE_P(Sizes, VspRoundTripTest,
                                                               RoundTripCase{72, 37}, RoundTripCase{24, 3}),
                                             ::testing::Values(uint64_t{1}, uint64_t{2}, uint64_t{3})));
 
+TEST(VspRoundTripTest, GreedyMixDecodesWrittenPictureExactly) {
+    for (const RoundTripCase size : {RoundTripCase{8, 1}, RoundTripCase{72, 37}, RoundTripCase{640, 400}}) {
+        const torvatest::VspPicture picture = torvatest::MakeVspPicture(size.width, size.height, 9);
+        const Bytes file = torvatest::WriteVsp(picture, 9, nullptr, torvatest::VspCodeMix::Greedy);
+        const Bytes stream(file.begin() + 58, file.end());
+        EXPECT_EQ(Decode(size.width, size.height, stream), torvatest::ExpectedVspPixels(picture))
+            << size.width << "x" << size.height;
+    }
+}
+
 TEST(VspWriterTest, EmitsEveryCommandAndCarriesTheMask) {
     // The round trips above only prove something if the writer's streams hold
     // every command, including a mask set in one plane and used in a later one.

@@ -18,12 +18,24 @@ constexpr Limits kLimits16{4, 514, 3, 258, 2, 257};
 struct Choice {
     unsigned code;  // 0x100 for a literal
     size_t length;  // pixels
+    size_t bytes;   // stream bytes
 };
+
+// The greedy pick: most pixels per byte, then the longer run, then the
+// earlier choice.
+Choice BestChoice(const std::vector<Choice>& choices) {
+    Choice best = choices[0];
+    for (const Choice& c : choices) {
+        const size_t lhs = c.length * best.bytes, rhs = best.length * c.bytes;
+        if (lhs > rhs || (lhs == rhs && c.length > best.length)) best = c;
+    }
+    return best;
+}
 
 // A length in [low, high]: the longest half of the time, so that full-length
 // runs (operand 255) turn up as well as short ones.
-size_t PickLength(Random& random, size_t low, size_t high) {
-    if (random.below(2) == 0) return high;
+size_t PickLength(Random& random, size_t low, size_t high, PmsCodeMix mix) {
+    if (mix == PmsCodeMix::Greedy || random.below(2) == 0) return high;
     return low + random.below(static_cast<uint32_t>(high - low + 1));
 }
 
@@ -50,20 +62,24 @@ size_t MatchPairs(const Pixel* p, size_t count, size_t k, size_t limit) {
 }
 
 // The codes shared by both depths that fit at pixel k: diagonals, pairs,
-// fills and copies, each with a random length within what matches.
+// fills and copies, each with a length within what matches (random, or the
+// longest for the greedy mix). `pixelBytes` is the size of a stored pixel.
 template <typename Pixel>
 void AddSharedChoices(std::vector<Choice>& choices, Random& random, const Pixel* p, size_t count, size_t k,
-                      size_t width, const Limits& limits) {
-    if (width >= 2 && MatchBack(p, count, k, width - 1, 1) == 1) choices.push_back({0xFA, 1});
-    if (MatchBack(p, count, k, width + 1, 1) == 1) choices.push_back({0xFB, 1});
+                      size_t width, const Limits& limits, PmsCodeMix mix) {
+    const size_t pixelBytes = sizeof(Pixel);
+    if (width >= 2 && MatchBack(p, count, k, width - 1, 1) == 1) choices.push_back({0xFA, 1, 1});
+    if (MatchBack(p, count, k, width + 1, 1) == 1) choices.push_back({0xFB, 1, 1});
     size_t m = MatchPairs(p, count, k, limits.pairMax);
-    if (m >= limits.pairMin) choices.push_back({0xFC, PickLength(random, limits.pairMin / 2, m / 2) * 2});
+    if (m >= limits.pairMin) {
+        choices.push_back({0xFC, PickLength(random, limits.pairMin / 2, m / 2, mix) * 2, 2 + 2 * pixelBytes});
+    }
     m = MatchFill(p, count, k, limits.fillMax);
-    if (m >= limits.fillMin) choices.push_back({0xFD, PickLength(random, limits.fillMin, m)});
+    if (m >= limits.fillMin) choices.push_back({0xFD, PickLength(random, limits.fillMin, m, mix), 2 + pixelBytes});
     m = MatchBack(p, count, k, 2 * width, limits.copyMax);
-    if (m >= limits.copyMin) choices.push_back({0xFE, PickLength(random, limits.copyMin, m)});
+    if (m >= limits.copyMin) choices.push_back({0xFE, PickLength(random, limits.copyMin, m, mix), 2});
     m = MatchBack(p, count, k, width, limits.copyMax);
-    if (m >= limits.copyMin) choices.push_back({0xFF, PickLength(random, limits.copyMin, m)});
+    if (m >= limits.copyMin) choices.push_back({0xFF, PickLength(random, limits.copyMin, m, mix), 2});
 }
 
 void Count(PmsCodeCounts* counts, unsigned code) {
@@ -96,23 +112,24 @@ unsigned char PackedLowOf(uint16_t p) {
 }  // namespace
 
 Bytes EncodePms8Stream(const unsigned char* pixels, size_t count, uint32_t width, uint64_t seed,
-                       PmsCodeCounts* counts) {
+                       PmsCodeCounts* counts, PmsCodeMix mix) {
     Random random(seed);
     Bytes out;
     std::vector<Choice> choices;
     size_t k = 0;
     while (k < count) {
         // The code that produces nothing, now and then.
-        if (random.below(24) == 0) {
+        if (mix == PmsCodeMix::Random && random.below(24) == 0) {
             out.push_back(0xF9);
             Count(counts, 0xF9);
         }
         const unsigned char v = pixels[k];
         choices.clear();
-        if (v < 0xF8) choices.push_back({0x100, 1});
-        choices.push_back({0xF8, 1});
-        AddSharedChoices(choices, random, pixels, count, k, width, kLimits8);
-        const Choice c = choices[random.below(static_cast<uint32_t>(choices.size()))];
+        if (v < 0xF8) choices.push_back({0x100, 1, 1});
+        choices.push_back({0xF8, 1, 2});
+        AddSharedChoices(choices, random, pixels, count, k, width, kLimits8, mix);
+        const Choice c = mix == PmsCodeMix::Greedy ? BestChoice(choices)
+                                                   : choices[random.below(static_cast<uint32_t>(choices.size()))];
         switch (c.code) {
             case 0x100: out.push_back(v); break;
             case 0xF8: out.insert(out.end(), {0xF8, v}); break;
@@ -130,7 +147,7 @@ Bytes EncodePms8Stream(const unsigned char* pixels, size_t count, uint32_t width
 }
 
 Bytes EncodePms16Stream(const uint16_t* pixels, size_t count, uint32_t width, uint64_t seed,
-                        PmsCodeCounts* counts) {
+                        PmsCodeCounts* counts, PmsCodeMix mix) {
     Random random(seed);
     Bytes out;
     std::vector<Choice> choices;
@@ -138,16 +155,18 @@ Bytes EncodePms16Stream(const uint16_t* pixels, size_t count, uint32_t width, ui
     while (k < count) {
         const uint16_t v = pixels[k];
         choices.clear();
-        if ((v & 0xFF) < 0xF8) choices.push_back({0x100, 1});
-        choices.push_back({0xF8, 1});
+        if ((v & 0xFF) < 0xF8) choices.push_back({0x100, 1, 2});
+        choices.push_back({0xF8, 1, 3});
         // Every pixel fits the packed form; a run shares the base byte.
         size_t sameBase = 1;
         while (sameBase < 256 && k + sameBase < count && PackedBaseOf(pixels[k + sameBase]) == PackedBaseOf(v)) {
             ++sameBase;
         }
-        choices.push_back({0xF9, PickLength(random, 1, sameBase)});
-        AddSharedChoices(choices, random, pixels, count, k, width, kLimits16);
-        const Choice c = choices[random.below(static_cast<uint32_t>(choices.size()))];
+        const size_t packed = PickLength(random, 1, sameBase, mix);
+        choices.push_back({0xF9, packed, packed + 3});
+        AddSharedChoices(choices, random, pixels, count, k, width, kLimits16, mix);
+        const Choice c = mix == PmsCodeMix::Greedy ? BestChoice(choices)
+                                                   : choices[random.below(static_cast<uint32_t>(choices.size()))];
         switch (c.code) {
             case 0x100: PutLe16(out, v); break;
             case 0xF8: out.push_back(0xF8); PutLe16(out, v); break;
@@ -173,7 +192,7 @@ Bytes EncodePms16Stream(const uint16_t* pixels, size_t count, uint32_t width, ui
     return out;
 }
 
-Bytes WritePms(const PmsPicture& picture, uint64_t seed, PmsCodeCounts* counts) {
+Bytes WritePms(const PmsPicture& picture, uint64_t seed, PmsCodeCounts* counts, PmsCodeMix mix) {
     const uint32_t headerSize = picture.version == 2 ? 64 : 48;
     Bytes file(headerSize, 0);
     file[0] = 'P';
@@ -189,17 +208,17 @@ Bytes WritePms(const PmsPicture& picture, uint64_t seed, PmsCodeCounts* counts) 
         palette.resize(768, 0);
         file.insert(file.end(), palette.begin(), palette.end());
         PutLe32(file, 32, static_cast<uint32_t>(file.size()));
-        const Bytes stream = EncodePms8Stream(picture.indices.data(), picture.indices.size(), picture.width, seed, counts);
+        const Bytes stream = EncodePms8Stream(picture.indices.data(), picture.indices.size(), picture.width, seed, counts, mix);
         file.insert(file.end(), stream.begin(), stream.end());
     } else {
         PutLe32(file, 32, headerSize);
         const Bytes stream =
-            EncodePms16Stream(picture.pixels.data(), picture.pixels.size(), picture.width, seed, counts);
+            EncodePms16Stream(picture.pixels.data(), picture.pixels.size(), picture.width, seed, counts, mix);
         file.insert(file.end(), stream.begin(), stream.end());
         if (!picture.alpha.empty()) {
             PutLe32(file, 36, static_cast<uint32_t>(file.size()));
             const Bytes alpha = EncodePms8Stream(picture.alpha.data(), picture.alpha.size(), picture.width,
-                                                 seed ^ 0xA1FA, counts);
+                                                 seed ^ 0xA1FA, counts, mix);
             file.insert(file.end(), alpha.begin(), alpha.end());
         }
     }

@@ -42,8 +42,8 @@ struct Candidate {
 
 class Encoder {
 public:
-    Encoder(const VspPicture& picture, uint64_t seed, VspWriteStats* stats)
-        : picture_(picture), random_(seed), stats_(stats) {
+    Encoder(const VspPicture& picture, uint64_t seed, VspWriteStats* stats, VspCodeMix mix)
+        : picture_(picture), random_(seed), stats_(stats), greedy_(mix == VspCodeMix::Greedy) {
         std::memset(planes_, 0, sizeof planes_);
     }
 
@@ -83,6 +83,7 @@ private:
     // Rows for a run command: often the whole match, sometimes less; when the
     // match reaches the last row, sometimes more (up to the command's 256).
     int pickRows(const Candidate& c) {
+        if (greedy_) return c.maxRows;
         if (c.mayExtend && random_.below(3) == 0) return c.maxRows + static_cast<int>(random_.below(257 - c.maxRows));
         if (random_.below(2) == 0) return c.maxRows;
         return 1 + static_cast<int>(random_.below(static_cast<uint32_t>(c.maxRows)));
@@ -127,7 +128,7 @@ private:
         while (pos < h) {
             // Now and then a command 6 of its own: the mask then waits for the
             // next copy, in this plane or a later one.
-            if (mask_ == 0 && random_.below(16) == 0) {
+            if (!greedy_ && mask_ == 0 && random_.below(16) == 0) {
                 emit(6);
                 count(6);
                 mask_ = 0xFF;
@@ -148,6 +149,17 @@ private:
             }
             // Mostly the command that gives the most rows per stream byte, as an
             // encoder out to save bytes would choose; otherwise any that fits.
+            // The greedy mix always takes that command, and on a tie the one
+            // giving more rows.
+            if (greedy_) {
+                Candidate chosen = list[0];
+                for (const Candidate& c : list) {
+                    const int lhs = c.maxRows * cost(chosen, first), rhs = chosen.maxRows * cost(c, first);
+                    if (lhs > rhs || (lhs == rhs && c.maxRows > chosen.maxRows)) chosen = c;
+                }
+                pos = apply(chosen, p, pos, plane);
+                continue;
+            }
             Candidate chosen = list[random_.below(static_cast<uint32_t>(list.size()))];
             if (random_.below(4) != 0) {
                 for (const Candidate& c : list)
@@ -192,7 +204,7 @@ private:
             const unsigned char b = pos + 1 < h ? target_[static_cast<size_t>(pos + 1)]
                                                 : static_cast<unsigned char>(random_.below(256));
             int pairs = chosen.maxRows / 2;
-            if (random_.below(2) != 0) pairs = 1 + static_cast<int>(random_.below(static_cast<uint32_t>(pairs)));
+            if (!greedy_ && random_.below(2) != 0) pairs = 1 + static_cast<int>(random_.below(static_cast<uint32_t>(pairs)));
             emit(2);
             emit(static_cast<unsigned char>(pairs - 1));
             emit(a);
@@ -236,6 +248,7 @@ private:
     const VspPicture& picture_;
     Random random_;
     VspWriteStats* stats_;
+    bool greedy_;
     unsigned char planes_[4][kPlaneRows];
     unsigned char mask_ = 0;
     int maskPlane_ = -1;
@@ -253,7 +266,7 @@ unsigned char Level17(unsigned char v) { return static_cast<unsigned char>(17 * 
 
 }  // namespace
 
-Bytes WriteVsp(const VspPicture& picture, uint64_t seed, VspWriteStats* stats) {
+Bytes WriteVsp(const VspPicture& picture, uint64_t seed, VspWriteStats* stats, VspCodeMix mix) {
     CheckPicture(picture);
     Bytes file;
     PutLe16(file, picture.left);
@@ -268,7 +281,7 @@ Bytes WriteVsp(const VspPicture& picture, uint64_t seed, VspWriteStats* stats) {
         file.push_back(e.green);
     }
     if (stats != nullptr) *stats = VspWriteStats{};
-    Encoder encoder(picture, seed, stats);
+    Encoder encoder(picture, seed, stats, mix);
     const Bytes stream = encoder.run();
     file.insert(file.end(), stream.begin(), stream.end());
     return file;

@@ -1,5 +1,6 @@
 // Writes VSP files: 16-colour pictures whose four bit-planes are compressed
-// column by column with a random but valid mix of every plane command.
+// column by column with a random but valid mix of every plane command, or,
+// for benchmarks, greedily as a real encoder would.
 #pragma once
 
 #include <array>
@@ -35,9 +36,21 @@ struct VspWriteStats {
     std::vector<uint32_t> columnEnds;
 };
 
+// How the encoder chooses among the commands that match at a row.
+enum class VspCodeMix {
+    // Mostly the command with the most rows per stream byte, otherwise any
+    // that fits, with random lengths and stray negations: covers every path.
+    Random,
+    // Deterministic: always the command with the most rows per stream byte,
+    // at its longest match (on a tie, the one giving more rows); no command 6
+    // except before an inverted copy.
+    Greedy,
+};
+
 // The complete file: header, 2 unread bytes, the palette (blue, red, green per
 // entry) and the plane stream. `seed` picks among the commands that fit.
-Bytes WriteVsp(const VspPicture& picture, uint64_t seed, VspWriteStats* stats = nullptr);
+Bytes WriteVsp(const VspPicture& picture, uint64_t seed, VspWriteStats* stats = nullptr,
+               VspCodeMix mix = VspCodeMix::Random);
 
 // The 4-bit pixel array the picture decodes to: rows of width / 2 bytes,
 // bottom row first, the left pixel of each pair in the high nibble.

@@ -369,17 +369,24 @@ int RunInfo(Session& session, const Options& options) {
 
 // ---- list ----
 
+// Opens `path` as an archive and lists its members; false (with the reason
+// reported) when it is not one or cannot be listed.
+bool OpenArchive(Session& session, const std::string& path, Examined& file, InputFile& input,
+                 std::vector<Member>& members) {
+    if (!session.examine(path, file, input)) return false;
+    if (file.archiveKind == 0) {
+        session.fail(path, "not an archive (it is a " + std::string(ImageKindName(file.imageKind)) + " picture)");
+        return false;
+    }
+    return session.listMembers(file, members);
+}
+
 int RunList(Session& session, const Options& options) {
     const std::string& path = options.operands[0];
     Examined file;
     InputFile input;
-    if (!session.examine(path, file, input)) return session.status();
-    if (file.archiveKind == 0) {
-        session.fail(path, "not an archive (it is a " + std::string(ImageKindName(file.imageKind)) + " picture)");
-        return session.status();
-    }
     std::vector<Member> members;
-    if (!session.listMembers(file, members)) return session.status();
+    if (!OpenArchive(session, path, file, input, members)) return session.status();
     std::printf("%10s %10s  %-19s  %s\n", "position", "size", "time stamp", "name");
     for (const Member& member : members) {
         std::printf("%10llu %10lld  %-19s  %s\n", static_cast<unsigned long long>(member.position),
@@ -408,13 +415,8 @@ int RunExtract(Session& session, const Options& options) {
     const std::string& path = options.operands[0];
     Examined file;
     InputFile input;
-    if (!session.examine(path, file, input)) return session.status();
-    if (file.archiveKind == 0) {
-        session.fail(path, "not an archive (it is a " + std::string(ImageKindName(file.imageKind)) + " picture)");
-        return session.status();
-    }
     std::vector<Member> members;
-    if (!session.listMembers(file, members)) return session.status();
+    if (!OpenArchive(session, path, file, input, members)) return session.status();
 
     // The members asked for, in archive order; every name asked for must exist.
     std::vector<const Member*> chosen;

@@ -433,15 +433,22 @@ void RebuildAlpha(unsigned char* pixels, const unsigned char* scratch, const Geo
 }
 
 // Allocates the scratch buffer of `capacity` bytes and inflates the colour
-// stream into it. False (nothing allocated, nothing written) when the
-// capacity is beyond what one call may take, when the heap refuses, or when
-// the stream does not inflate within the capacity.
+// stream into it. False (nothing written to the pixels) when the capacity is
+// beyond what one call may take, when the heap refuses, or when the stream
+// does not inflate within the capacity.
+//
+// On success every byte of the scratch is defined: the stream's output, then
+// zeros up to the capacity. That is the same as zero-filling the whole buffer
+// before inflating, without writing the part inflate overwrites anyway. After
+// a failure nothing reads the scratch, so its contents do not matter.
 bool InflateColour(HeapBuffer* scratch, uint64_t capacity, const unsigned char* colourData, const Geometry& g,
                    uint64_t* produced) {
     if (!torva::AllocationFits(capacity)) return false;
-    if (!scratch->allocate(static_cast<uint32_t>(capacity))) return false;  // zero-filled
+    if (!scratch->allocateUninitialised(static_cast<uint32_t>(capacity))) return false;
     *produced = capacity;
-    return Inflate(scratch->data, produced, colourData, g.colourSize);
+    if (!Inflate(scratch->data, produced, colourData, g.colourSize)) return false;
+    std::memset(scratch->data + *produced, 0, static_cast<std::size_t>(capacity - *produced));
+    return true;
 }
 
 }  // namespace

@@ -8,6 +8,14 @@ set(CMAKE_C_COMPILER ${TORVA_MINGW_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TORVA_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${TORVA_MINGW_PREFIX}-windres)
 
+# Every processor that runs a current 32-bit Windows has SSE2 (Windows 8 and
+# later refuse to start without it), so the DLL takes the 16-byte vector
+# paths. Floating point stays on the x87 unit, as before. The compiler
+# realigns the stack where a vector needs it (-mstackrealign is this target's
+# default), so callers that keep only 4-byte alignment remain safe.
+set(CMAKE_C_FLAGS_INIT "-msse2")
+set(CMAKE_CXX_FLAGS_INIT "-msse2")
+
 set(CMAKE_FIND_ROOT_PATH /usr/${TORVA_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

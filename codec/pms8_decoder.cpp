@@ -172,8 +172,16 @@ int DecodePms8(unsigned char* destination, const unsigned char* stream, const BI
     // allocate is treated like a refused allocation: nothing is decoded.
     const uint64_t historyBytes = uint64_t{header->biSizeImage} + 256;
     if (!torva::AllocationFits(historyBytes)) return 0;
+    //
+    // The history is not zero-filled: no byte of it is read before it is
+    // written. Every code writes its whole run at the decoding position k and
+    // reads only from slots before the byte it is producing, all of which
+    // hold pixels already produced; a source before the start of the history,
+    // or the slot being produced itself (distance 0), gives an explicit 0
+    // rather than a read. The rows copied out are the `produced` bytes only.
+    // The outcome is therefore that of a zero-filled history, byte for byte.
     HeapBuffer history;
-    if (!history.allocate(static_cast<uint32_t>(historyBytes))) return 0;
+    if (!history.allocateUninitialised(static_cast<uint32_t>(historyBytes))) return 0;
 
     // Only the picture's W x H pixels are ever stored, and never more than
     // the history holds (the caller promises biSizeImage >= stride x H, but

@@ -165,6 +165,25 @@ void RebuildAlphaRow(unsigned char* row, const unsigned char* above, const unsig
     }
 }
 
+// Rebuilds the alpha of two picture rows together, `upper` (row y) and
+// `lower` (row y + 1), from their residual rows and the finished row `above`
+// (row y - 1). As for the colour, the lower row needs the upper one only at
+// the same column, so the two dependency chains run side by side.
+void RebuildAlphaRowPair(unsigned char* upper, unsigned char* lower, const unsigned char* above,
+                         const unsigned char* upperResidual, const unsigned char* lowerResidual, uint32_t width) {
+    unsigned u = (above[3] - unsigned{upperResidual[0]}) & 0xFFu;
+    unsigned l = (u - unsigned{lowerResidual[0]}) & 0xFFu;
+    upper[3] = static_cast<unsigned char>(u);
+    lower[3] = static_cast<unsigned char>(l);
+    for (uint32_t x = 1; x < width; ++x) {
+        const std::size_t offset = std::size_t{x} * 4 + 3;
+        u = Unpredict(u, above[offset], upperResidual[x]);
+        l = Unpredict(l, u, lowerResidual[x]);
+        upper[offset] = static_cast<unsigned char>(u);
+        lower[offset] = static_cast<unsigned char>(l);
+    }
+}
+
 // Rebuilds the two picture rows of one block row together, `upper` (row y)
 // and `lower` (row y + 1), from the block row's residuals in each plane and
 // the finished row `above` (row y - 1). Pixel (x, y) of a plane sits at byte
@@ -421,27 +440,37 @@ void RebuildColour(unsigned char* pixels, uint64_t stride, const unsigned char* 
 
 // The alpha channel, byte 3 of every 4-byte pixel, from `scratch` read as h
 // rows of w residuals, each row followed by one skipped byte when w is odd.
+// The top row goes alone, the rest two at a time, a last odd one alone.
 void RebuildAlpha(unsigned char* pixels, const unsigned char* scratch, const Geometry& g) {
     const uint64_t stride = uint64_t{4} * g.width;
     const uint64_t pitch = (uint64_t{g.width} + 1) & ~uint64_t{1};
-    const unsigned char* above = nullptr;
-    for (uint32_t y = 0; y < g.height; ++y) {
-        unsigned char* row = pixels + (uint64_t{g.height} - 1 - y) * stride;
-        RebuildAlphaRow(row, above, scratch + uint64_t{y} * pitch, g.width);
-        above = row;
+    auto rowOf = [&](uint32_t y) { return pixels + (uint64_t{g.height} - 1 - y) * stride; };
+    auto residualsOf = [&](uint32_t y) { return scratch + uint64_t{y} * pitch; };
+    RebuildAlphaRow(rowOf(0), nullptr, residualsOf(0), g.width);
+    uint32_t y = 1;
+    for (; uint64_t{y} + 1 < g.height; y += 2) {
+        RebuildAlphaRowPair(rowOf(y), rowOf(y + 1), rowOf(y - 1), residualsOf(y), residualsOf(y + 1), g.width);
     }
+    if (y < g.height) RebuildAlphaRow(rowOf(y), rowOf(y - 1), residualsOf(y), g.width);
 }
 
 // Allocates the scratch buffer of `capacity` bytes and inflates the colour
-// stream into it. False (nothing allocated, nothing written) when the
-// capacity is beyond what one call may take, when the heap refuses, or when
-// the stream does not inflate within the capacity.
+// stream into it. False (nothing written to the pixels) when the capacity is
+// beyond what one call may take, when the heap refuses, or when the stream
+// does not inflate within the capacity.
+//
+// On success every byte of the scratch is defined: the stream's output, then
+// zeros up to the capacity. That is the same as zero-filling the whole buffer
+// before inflating, without writing the part inflate overwrites anyway. After
+// a failure nothing reads the scratch, so its contents do not matter.
 bool InflateColour(HeapBuffer* scratch, uint64_t capacity, const unsigned char* colourData, const Geometry& g,
                    uint64_t* produced) {
     if (!torva::AllocationFits(capacity)) return false;
-    if (!scratch->allocate(static_cast<uint32_t>(capacity))) return false;  // zero-filled
+    if (!scratch->allocateUninitialised(static_cast<uint32_t>(capacity))) return false;
     *produced = capacity;
-    return Inflate(scratch->data, produced, colourData, g.colourSize);
+    if (!Inflate(scratch->data, produced, colourData, g.colourSize)) return false;
+    std::memset(scratch->data + *produced, 0, static_cast<std::size_t>(capacity - *produced));
+    return true;
 }
 
 }  // namespace

@@ -59,7 +59,8 @@ public:
     }
 };
 
-// Owns one zero-filled heap buffer obtained with the global new.
+// Owns one heap buffer obtained with the global new, zero-filled unless the
+// caller asks for it uninitialised.
 class HeapBuffer {
 public:
     unsigned char* data = nullptr;
@@ -72,6 +73,10 @@ public:
 
     // A zero-filled buffer of `bytes`; false (and empty) when the heap refuses.
     bool allocate(uint32_t bytes);
+
+    // The same without the zero fill: the contents are indeterminate, and the
+    // caller writes every byte before it reads it.
+    bool allocateUninitialised(uint32_t bytes);
 
     void release() {
         delete[] data;

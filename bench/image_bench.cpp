@@ -22,6 +22,7 @@
 
 #include "bench/bench_pictures.h"
 #include "bench/png_baseline.h"
+#include "codec/info_header.h"
 #include "codec/pixel_conversion.h"
 #include "codec/pms_decoder.h"
 #include "codec/qnt_decoder.h"
@@ -217,15 +218,8 @@ const Prepared& Picture(Path path, Content content, uint32_t w, uint32_t h) {
 }
 
 BITMAPINFOHEADER InfoHeader(uint32_t w, uint32_t h, uint32_t bits) {
-    BITMAPINFOHEADER header;
-    std::memset(&header, 0, sizeof header);
-    header.biSize = 40;
-    header.biWidth = static_cast<LONG>(w);
-    header.biHeight = static_cast<LONG>(h);
-    header.biPlanes = 1;
-    header.biBitCount = static_cast<WORD>(bits);
-    header.biSizeImage = static_cast<DWORD>(Stride(w, bits) * h);
-    return header;
+    return MakeInfoHeader(static_cast<int32_t>(w), static_cast<int32_t>(h), static_cast<uint16_t>(bits),
+                          static_cast<uint32_t>(Stride(w, bits) * h));
 }
 
 void SetPixels(benchmark::State& state, const Prepared& p) {

@@ -12,6 +12,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "codec/info_header.h"
 #include "codec/pixel_conversion.h"
 #include "codec/pms_decoder.h"
 #include "codec/qnt_decoder.h"
@@ -231,15 +232,9 @@ int32_t FormatPlugin::getImage(const FileAccess* file, HGLOBAL* block, uint32_t*
     // The decoders read the geometry from this header; it is copied into the
     // block once the final sizes are known (the block offset 14 is not
     // aligned for the structure, so it is not used in place).
-    BITMAPINFOHEADER header;
-    std::memset(&header, 0, sizeof header);
-    header.biSize = 40;
-    header.biWidth = static_cast<LONG>(w);
-    header.biHeight = static_cast<LONG>(h);
-    header.biPlanes = 1;
-    header.biBitCount = static_cast<WORD>(depth);
-    header.biCompression = 0;
-    header.biSizeImage = static_cast<DWORD>(RowStride(w, depth) * h);
+    BITMAPINFOHEADER header = MakeInfoHeader(static_cast<int32_t>(w), static_cast<int32_t>(h),
+                                             static_cast<uint16_t>(depth),
+                                             static_cast<uint32_t>(RowStride(w, depth) * h));
 
     const ImageBytes image{file->data + info.dataOffset, file->dataSize};
     unsigned char* colourTable = base + kHeadersBytes;

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "codec/info_header.h"
 #include "codec/pms_decoder.h"
 #include "plugin/checked_size.h"
 #include "tests/support/test_support.h"
@@ -18,15 +19,7 @@ using torvatest::Bytes;
 constexpr unsigned char kFill = 0xCD;
 
 BITMAPINFOHEADER Header(uint32_t w, uint32_t h, uint32_t sizeImage) {
-    BITMAPINFOHEADER header;
-    std::memset(&header, 0, sizeof header);
-    header.biSize = 40;
-    header.biWidth = static_cast<LONG>(w);
-    header.biHeight = static_cast<LONG>(h);
-    header.biPlanes = 1;
-    header.biBitCount = 8;
-    header.biSizeImage = sizeImage;
-    return header;
+    return MakeInfoHeader(static_cast<int32_t>(w), static_cast<int32_t>(h), 8, sizeImage);
 }
 
 // Pixel by pixel into a zero-filled history of biSizeImage + 256 bytes; a

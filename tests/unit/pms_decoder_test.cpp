@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/info_header.h"
 #include "codec/pms_decoder.h"
 #include "plugin/checked_size.h"
 #include "tests/support/test_support.h"
@@ -52,12 +53,7 @@ Bytes ExpectedArea(const std::string& text, int pixelBytes) {
 }
 
 BITMAPINFOHEADER Header(int32_t width, int32_t height, uint32_t sizeImage) {
-    BITMAPINFOHEADER header{};
-    header.biSize = 40;
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biSizeImage = sizeImage;
-    return header;
+    return MakeInfoHeader(width, height, 0, sizeImage);
 }
 
 using Decoder = int (*)(unsigned char*, const unsigned char*, const BITMAPINFOHEADER*, uint32_t);

@@ -12,6 +12,7 @@
 #include <tuple>
 #include <vector>
 
+#include "codec/info_header.h"
 #include "codec/vsp_decoder.h"
 #include "plugin/byte_cursor.h"
 #include "tests/support/test_support.h"
@@ -21,16 +22,7 @@ namespace {
 
 using torvatest::Bytes;
 
-BITMAPINFOHEADER Header(int32_t width, int32_t height) {
-    BITMAPINFOHEADER header;
-    std::memset(&header, 0, sizeof header);
-    header.biSize = 40;
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = 4;
-    return header;
-}
+BITMAPINFOHEADER Header(int32_t width, int32_t height) { return MakeInfoHeader(width, height, 4, 0); }
 
 // Decodes `stream` as given by a caller that owns exactly `available` bytes of
 // it (the copy is exactly that long, so a read past it is a sanitizer error)

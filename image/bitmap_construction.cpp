@@ -98,11 +98,19 @@ uint32_t Pms16ColourLength(const ImageBytes& image, const PmsHeader& pms) {
     return untilAlpha < toEnd ? untilAlpha : toEnd;
 }
 
-// 5-6-5 to 5-5-5: red and green move down one bit, green loses its lowest.
-void RepackTo555(const unsigned char* source, unsigned char* target, uint32_t bytes) {
-    for (uint32_t i = 0; i + 1 < bytes; i += 2) {
-        const uint16_t p = torva::LoadLe16(source + i);
-        torva::StoreLe16(target + i, static_cast<uint16_t>(((p >> 1) & 0x7FE0) | (p & 0x001F)));
+// 5-6-5 to 5-5-5 (red and green move down one bit, green loses its lowest),
+// and top-down rows to bottom-up in the same pass: source row r becomes
+// target row rows - 1 - r, so the pixels are touched once rather than
+// repacked and then swapped row by row. Every pixel of a row is repacked,
+// the padding pixel of an odd width included.
+void RepackTo555BottomUp(const unsigned char* source, unsigned char* target, uint32_t rowBytes, uint32_t rows) {
+    for (uint32_t r = 0; r < rows; ++r) {
+        const unsigned char* from = source + static_cast<size_t>(r) * rowBytes;
+        unsigned char* to = target + static_cast<size_t>(rows - 1 - r) * rowBytes;
+        for (uint32_t i = 0; i + 1 < rowBytes; i += 2) {
+            const uint16_t p = torva::LoadLe16(from + i);
+            torva::StoreLe16(to + i, static_cast<uint16_t>(((p >> 1) & 0x7FE0) | (p & 0x001F)));
+        }
     }
 }
 
@@ -147,8 +155,7 @@ int32_t BuildPms16(const ImageBytes& image, const PmsHeader& pms, BITMAPINFOHEAD
     DecodePms16(scratch.data, image.at(pms.pixelOffset), &header, Pms16ColourLength(image, pms));
 
     if (mode >= 0) {
-        RepackTo555(scratch.data, pixels, sourceBytes);
-        FlipRows(pixels, stride16, static_cast<int32_t>(h));
+        RepackTo555BottomUp(scratch.data, pixels, stride16, h);
         header.biSizeImage = sourceBytes;
         return Ok;
     }

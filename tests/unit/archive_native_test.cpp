@@ -12,6 +12,7 @@
 
 #include "platform/standin/standin_control.h"
 #include "plugin/entry_points.h"
+#include "tests/support/param_names.h"
 #include "tests/support/test_support.h"
 #include "tests/writers/archive_writer.h"
 
@@ -26,13 +27,7 @@ using torvatest::TempFile;
 
 const HGLOBAL kUntouched = reinterpret_cast<HGLOBAL>(static_cast<uintptr_t>(0x5EED));
 
-// Test names from the cases' labels.
-template <typename T>
-std::string LabelOf(const ::testing::TestParamInfo<T>& info) {
-    std::string name;
-    for (const char* p = info.param.label; *p; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-    return name;
-}
+using torvatest::LabelOf;
 
 Bytes SmallAld() {
     std::vector<AldMember> members(2);

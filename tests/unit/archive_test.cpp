@@ -11,6 +11,7 @@
 
 #include "plugin/entry_points.h"
 #include "plugin/plugin_object.h"
+#include "tests/support/param_names.h"
 #include "tests/support/test_support.h"
 #include "tests/writers/archive_writer.h"
 
@@ -29,13 +30,7 @@ using torvatest::TempFile;
 
 const HGLOBAL kUntouched = reinterpret_cast<HGLOBAL>(static_cast<uintptr_t>(0x5EED));
 
-// Test names from the cases' labels.
-template <typename T>
-std::string LabelOf(const ::testing::TestParamInfo<T>& info) {
-    std::string name;
-    for (const char* p = info.param.label; *p; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-    return name;
-}
+using torvatest::LabelOf;
 
 // An ALD head: the given 3-byte entries t[0], t[1], ...
 Bytes AldHead(const std::vector<uint32_t>& entries, size_t size = 0) {

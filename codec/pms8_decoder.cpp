@@ -18,6 +18,10 @@
 #include <cstddef>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "codec/pms_decoder.h"
 #include "codec/pms_history.h"
 #include "plugin/byte_cursor.h"
@@ -64,6 +68,113 @@ inline bool FillInBlocks(unsigned char* history, size_t size, size_t at, size_t 
     return true;
 }
 
+// The bulk loop, for codes far from both ends of the work: at least
+// kLookAhead stream bytes remain, so a code's operands and a 16-byte look at
+// the literals that follow it need no check, and at least kLongestRun pixels
+// remain before the capacity and kLongestRun rounded up to blocks before the
+// history's end, so no run needs clamping and whole blocks may overrun a run.
+// With the picture's branches this costly (a code gives about five pixels in
+// a busy picture), every run of up to 32 pixels is written as two blocks with
+// no loop, and a literal run is found by one vector compare instead of a byte
+// loop. Returns the pixels produced and sets `consumed` to the stream bytes
+// used; the exact loop goes on from there.
+constexpr size_t kLookAhead = 16;
+constexpr size_t kLongestRun = 2 * 255 + 6;
+
+// The literals at the start of `bytes` (up to 16, at least 1 when the first
+// byte is one): bytes below F8 are pixels, F8 and above are codes.
+inline size_t LiteralRun(const unsigned char* bytes) {
+#if defined(__SSE2__)
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    const __m128i codes = _mm_cmpeq_epi8(_mm_max_epu8(block, _mm_set1_epi8(static_cast<char>(0xF8))), block);
+    return static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(_mm_movemask_epi8(codes)) | 0x10000u));
+#else
+    size_t run = 0;
+    while (run < kBlock && bytes[run] < 0xF8) ++run;
+    return run;
+#endif
+}
+
+size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t width, const unsigned char* stream,
+                  uint32_t length, size_t* consumed) {
+    *consumed = 0;
+    if (capacity < kLongestRun || size < InBlocks(kLongestRun)) return 0;
+    const size_t lastK = std::min(capacity - kLongestRun, size - InBlocks(kLongestRun));
+    const unsigned char* p = stream;
+    const unsigned char* const end = stream + length;
+    // Copies go in blocks only from at least a block back, so that a block
+    // never reads what the same copy has yet to write.
+    const bool blockCopies = width >= kBlock;
+    size_t k = 0;
+    while (k <= lastK && static_cast<size_t>(end - p) >= kLookAhead) {
+        const unsigned code = p[0];
+        if (code < 0xF8) {
+            const size_t run = LiteralRun(p);
+            CopyBlock(history + k, p);
+            k += run;
+            p += run;
+            continue;
+        }
+        if (code >= 0xFE) {
+            const size_t count = static_cast<size_t>(p[1]) + 3;
+            const size_t distance = code == 0xFE ? 2 * width : width;
+            if (blockCopies && k >= distance) {
+                CopyBlock(history + k, history + k - distance);
+                CopyBlock(history + k + kBlock, history + k + kBlock - distance);
+                for (size_t done = 2 * kBlock; done < count; done += kBlock) {
+                    CopyBlock(history + k + done, history + k + done - distance);
+                }
+            } else {
+                CopyFromEarlier(history, k, count, distance);
+            }
+            k += count;
+            p += 2;
+            continue;
+        }
+        if (code >= 0xFC) {
+            // FC n a b: the pair a, b, n + 3 times; FD n c: c, n + 4 times.
+            const bool pair = code == 0xFC;
+            const size_t n = p[1];
+            const unsigned char first = p[2];
+            const unsigned char second = pair ? p[3] : p[2];
+            const size_t count = pair ? 2 * n + 6 : n + 4;
+            unsigned char pattern[kBlock];
+            for (size_t i = 0; i < kBlock; i += 2) {
+                pattern[i] = first;
+                pattern[i + 1] = second;
+            }
+            std::memcpy(history + k, pattern, kBlock);
+            std::memcpy(history + k + kBlock, pattern, kBlock);
+            for (size_t done = 2 * kBlock; done < count; done += kBlock) std::memcpy(history + k + done, pattern, kBlock);
+            k += count;
+            p += pair ? 4 : 3;
+            continue;
+        }
+        switch (code) {
+            case 0xF8:
+                history[k++] = p[1];
+                p += 2;
+                break;
+            case 0xF9:
+                p += 1;
+                break;
+            default: {  // FA, FB
+                const size_t distance = code == 0xFA ? width - 1 : width + 1;
+                if (distance != 0 && k >= distance) {
+                    history[k] = history[k - distance];
+                } else {
+                    CopyFromEarlier(history, k, 1, distance);
+                }
+                k += 1;
+                p += 1;
+                break;
+            }
+        }
+    }
+    *consumed = static_cast<size_t>(p - stream);
+    return k;
+}
+
 // Decodes codes into `history` (`size` bytes) until the stream ends or
 // `capacity` pixels (at most `size`) have been produced, and returns the
 // number produced.
@@ -77,8 +188,11 @@ inline bool FillInBlocks(unsigned char* history, size_t size, size_t at, size_t 
 // file has been cut short, and bytes after the stream are not part of it.
 size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, size_t width,
                          const unsigned char* stream, uint32_t length) {
+    // Most of a picture goes through the bulk loop; this one finishes it.
+    size_t consumed = 0;
+    size_t k = DecodeBulk(history, size, capacity, width, stream, length, &consumed);
     torva::ByteCursor cursor(stream, length);
-    size_t k = 0;
+    cursor.skip(consumed);
     while (k < capacity) {
         const unsigned char* code = cursor.take(1);
         if (code == nullptr) break;

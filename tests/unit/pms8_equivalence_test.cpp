@@ -72,12 +72,14 @@ Bytes ReferenceDecode(uint32_t w, uint32_t h, uint32_t sizeImage, const Bytes& s
     return destination;
 }
 
-// Codes F8-FF most of the time, counts mostly short.
+// Codes F8-FF most of the time, counts mostly short; literals alone or in
+// runs of up to 40.
 Bytes RandomStream(torvatest::Random& random, size_t codes) {
     Bytes out;
     for (size_t i = 0; i < codes; ++i) {
         if (random.below(3) == 0) {
-            out.push_back(static_cast<unsigned char>(random.below(0xF8)));
+            const uint32_t run = random.below(4) == 0 ? 1 + random.below(40) : 1;
+            for (uint32_t j = 0; j < run; ++j) out.push_back(static_cast<unsigned char>(random.below(0xF8)));
             continue;
         }
         const unsigned char code = static_cast<unsigned char>(0xF8 + random.below(8));
@@ -119,10 +121,28 @@ TEST(Pms8EquivalenceTest, RandomStreamsMatchPlainDecoding) {
     }
 }
 
+// Pictures large enough that most codes lie far from the end of the stream,
+// the picture and the history, where the decoder takes its fastest paths:
+// widths on both sides of 16 (copies in blocks or not), long streams, and
+// ends that fall anywhere.
+TEST(Pms8EquivalenceTest, LongStreamsMatchPlainDecoding) {
+    torvatest::Random random(777);
+    for (int round = 0; round < 60; ++round) {
+        const uint32_t w = round % 3 == 0 ? 1 + random.below(16) : 16 + random.below(300);
+        const uint32_t h = 1 + (4000 + random.below(4000)) / w;
+        const uint32_t stride = static_cast<uint32_t>(torva::RowStride(w, 8));
+        const uint32_t sizes[3] = {stride * h, 4 * w * h, stride * h / 2 + random.below(600)};
+        const Bytes stream = RandomStream(random, 200 + random.below(2500));
+        ExpectSame(w, h, sizes[round % 3], stream, "long, round " + std::to_string(round));
+        ExpectSame(w, h, sizes[round % 3], Bytes(stream.begin(), stream.begin() + random.below(static_cast<uint32_t>(stream.size()) + 1)),
+                   "long cut, round " + std::to_string(round));
+    }
+}
+
 TEST(Pms8EquivalenceTest, WrittenPicturesMatchPlainDecodingInBothMixes) {
     for (uint32_t w : {1u, 2u, 15u, 16u, 17u, 33u, 200u}) {
         for (auto mix : {torvatest::PmsCodeMix::Random, torvatest::PmsCodeMix::Greedy}) {
-            const uint32_t h = 13;
+            const uint32_t h = w < 20 ? 13 : 60;
             const torvatest::PmsPicture picture = torvatest::MakePmsPicture(w, h, 8, false, 1, w * 3 + 1);
             const Bytes stream = torvatest::EncodePms8Stream(picture.indices.data(), picture.indices.size(), w, w, nullptr, mix);
             ExpectSame(w, h, static_cast<uint32_t>(torva::RowStride(w, 8)) * h, stream, "picture");

@@ -199,8 +199,14 @@ int DecodePms16(unsigned char* destination, const unsigned char* stream, const B
     // what one call may allocate is treated like a refused allocation.
     const uint64_t historyBytes = header->biSizeImage;
     if (!torva::AllocationFits(historyBytes)) return 0;
+    // The history is not zero-filled: no slot is read before it is written.
+    // Each code writes its pixels at the decoding position and reads only
+    // slots before the pixel it is producing; a source before the start of
+    // the history, or the pixel's own slot (distance 0, the pixel above and
+    // to the right in a picture one pixel wide), gives an explicit 0. The
+    // outcome is that of a zero-filled history, pixel for pixel.
     HeapBuffer history;
-    if (!history.allocate(static_cast<uint32_t>(historyBytes))) return 0;
+    if (!history.allocateUninitialised(static_cast<uint32_t>(historyBytes))) return 0;
 
     // Bounded by both buffers: the destination's W x H pixels and the
     // history's biSizeImage / 2.

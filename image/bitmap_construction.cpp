@@ -107,7 +107,17 @@ void RepackTo555BottomUp(const unsigned char* source, unsigned char* target, uin
     for (uint32_t r = 0; r < rows; ++r) {
         const unsigned char* from = source + static_cast<size_t>(r) * rowBytes;
         unsigned char* to = target + static_cast<size_t>(rows - 1 - r) * rowBytes;
-        for (uint32_t i = 0; i + 1 < rowBytes; i += 2) {
+        uint32_t i = 0;
+#if defined(__SSE2__)
+        const __m128i keptLow = _mm_set1_epi16(0x001F);
+        const __m128i movedDown = _mm_set1_epi16(0x7FE0);
+        for (; i + 16 <= rowBytes; i += 16) {
+            const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+            const __m128i q = _mm_or_si128(_mm_and_si128(_mm_srli_epi16(p, 1), movedDown), _mm_and_si128(p, keptLow));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), q);
+        }
+#endif
+        for (; i + 1 < rowBytes; i += 2) {
             const uint16_t p = torva::LoadLe16(from + i);
             torva::StoreLe16(to + i, static_cast<uint16_t>(((p >> 1) & 0x7FE0) | (p & 0x001F)));
         }

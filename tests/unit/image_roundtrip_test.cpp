@@ -175,6 +175,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PmsCase{7, 9, 16, true, 2, -1}, PmsCase{7, 9, 16, true, 2, 3},
                       PmsCase{1025, 769, 16, true, 1, -1}, PmsCase{1025, 769, 8, false, 2, 0},
                       PmsCase{640, 480, 16, false, 2, 0},
+                      // 5-5-5 rows repacked 8 pixels at a time, with and without a tail
+                      PmsCase{8, 3, 16, false, 1, 0}, PmsCase{17, 5, 16, false, 2, 0}, PmsCase{23, 4, 16, false, 1, 2},
                       // alpha merged 16 pixels at a time, with and without a tail
                       PmsCase{15, 4, 16, true, 1, -1}, PmsCase{16, 3, 16, true, 1, -1},
                       PmsCase{17, 5, 16, true, 2, -1}, PmsCase{48, 2, 16, true, 1, -1},

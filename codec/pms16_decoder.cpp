@@ -16,8 +16,13 @@
 // The run counts are one smaller than in the 8-bit code. Rows come top to
 // bottom and are stored top-down; a row of odd width is followed by one
 // padding pixel, which is skipped and never written.
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "codec/pms_decoder.h"
 #include "codec/pms_history.h"
@@ -42,75 +47,149 @@ inline uint16_t PackedLow(unsigned c) {
     return static_cast<uint16_t>((c & 0xC0) << 5 | (c & 0x3C) << 3 | (c & 0x03));
 }
 
-// The decoder's state: pixels go into the history first, where the copies
-// can find them, and the same bytes go straight on into the destination.
-class Decoder16 {
-public:
-    Decoder16(unsigned char* destination, unsigned char* history, size_t width, size_t capacity)
-        : destination_(destination),
-          history_(history),
-          width_(width),
-          padBytes_(2 * (width % 2)),
-          capacity_(capacity) {}
+// Runs are written in whole 16-byte blocks where the history has room past
+// them (see the bulk loop).
+constexpr size_t kBlock = 16;
 
-    // Pixels (not bytes) that may still be produced.
-    size_t room() const { return capacity_ - k_; }
+inline size_t InBlocks(size_t bytes) { return (bytes + kBlock - 1) & ~(kBlock - 1); }
 
-    // Byte address of the next history slot.
-    unsigned char* next() const { return history_ + 2 * k_; }
+inline void CopyBlock(unsigned char* to, const unsigned char* from) {
+    unsigned char block[kBlock];
+    std::memcpy(block, from, kBlock);
+    std::memcpy(to, block, kBlock);
+}
 
-    void putOne(uint16_t value) {
-        torva::StoreLe16(history_ + 2 * k_, value);
-        torva::StoreLe16(destination_ + out_, value);
-        ++k_;
-        out_ += 2;
-        if (++x_ == width_) endRow();
-    }
+// Eight packed colours from eight low bytes, stored as 16 bytes at `to`.
+inline void UnpackEight(unsigned char* to, const unsigned char* lows, uint16_t base) {
+#if defined(__SSE2__)
+    const __m128i c = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(lows)), _mm_setzero_si128());
+    const __m128i red = _mm_slli_epi16(_mm_and_si128(c, _mm_set1_epi16(0xC0)), 5);
+    const __m128i green = _mm_slli_epi16(_mm_and_si128(c, _mm_set1_epi16(0x3C)), 3);
+    const __m128i blue = _mm_and_si128(c, _mm_set1_epi16(0x03));
+    const __m128i pixels = _mm_or_si128(_mm_or_si128(red, green), _mm_or_si128(blue, _mm_set1_epi16(static_cast<short>(base))));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), pixels);
+#else
+    for (size_t i = 0; i < 8; ++i) torva::StoreLe16(to + 2 * i, static_cast<uint16_t>(base | PackedLow(lows[i])));
+#endif
+}
 
-    // `count` pixels, already in the history from next() on: copied to the
-    // destination row piece by row piece, stepping over the padding.
-    void commit(size_t count) {
-        const unsigned char* from = next();
-        k_ += count;
-        while (count > 0) {
-            size_t piece = width_ - x_ < count ? width_ - x_ : count;
-            std::memcpy(destination_ + out_, from, 2 * piece);
-            from += 2 * piece;
-            out_ += 2 * piece;
-            x_ += piece;
-            count -= piece;
-            if (x_ == width_) endRow();
+// The literal pixels at the start of `bytes` (up to 8 in its 16 bytes): a
+// pixel is a literal when its first (low) byte is below F8.
+inline size_t LiteralPixels(const unsigned char* bytes) {
+#if defined(__SSE2__)
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    const __m128i codes = _mm_cmpeq_epi8(_mm_max_epu8(block, _mm_set1_epi8(static_cast<char>(0xF8))), block);
+    const unsigned atEven = static_cast<unsigned>(_mm_movemask_epi8(codes)) & 0x5555u;
+    return static_cast<size_t>(__builtin_ctz(atEven | 0x10000u)) / 2;
+#else
+    size_t run = 0;
+    while (run < kBlock / 2 && bytes[2 * run] < 0xF8) ++run;
+    return run;
+#endif
+}
+
+// The bulk loop, for codes far from both ends of the work: at least
+// kLookAhead stream bytes remain, so operands (except the low bytes of F9,
+// checked on their own) and a 16-byte look at the literals that follow need
+// no check; at least kLongestRun pixels remain before the capacity and
+// kLongestRun pixels' bytes rounded up to blocks before the history's end,
+// so no run needs clamping and whole blocks may overrun a run. The slots a
+// block writes past a run are later codes' slots, each written again before
+// anything reads it (reads only go back). A literal pixel's two stream bytes
+// are the pixel as the history stores it, so runs of literals are copied
+// as they stand. Returns the pixels produced and sets `consumed`.
+constexpr size_t kLookAhead = 16;
+constexpr size_t kLongestRun = 2 * 255 + 4;
+
+size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t width, const unsigned char* stream,
+                  uint32_t length, size_t* consumed) {
+    *consumed = 0;
+    const size_t slack = InBlocks(2 * kLongestRun);
+    if (capacity < kLongestRun || size < slack) return 0;
+    const size_t lastK = std::min(capacity - kLongestRun, (size - slack) / 2);
+    const unsigned char* p = stream;
+    const unsigned char* const end = stream + length;
+    // Copies go in blocks only from at least a block (8 pixels) back.
+    const bool blockCopies = width >= kBlock / 2;
+    size_t k = 0;
+    while (k <= lastK && static_cast<size_t>(end - p) >= kLookAhead) {
+        unsigned char* const at = history + 2 * k;
+        const unsigned code = p[0];
+        if (code < 0xF8) {
+            const size_t run = LiteralPixels(p);
+            CopyBlock(at, p);
+            k += run;
+            p += 2 * run;
+            continue;
         }
+        if (code >= 0xFE) {
+            const size_t count = static_cast<size_t>(p[1]) + 2;
+            const size_t distance = code == 0xFE ? 2 * width : width;
+            if (blockCopies && k >= distance) {
+                const size_t back = 2 * distance;
+                CopyBlock(at, at - back);
+                CopyBlock(at + kBlock, at + kBlock - back);
+                for (size_t done = 2 * kBlock; done < 2 * count; done += kBlock) CopyBlock(at + done, at + done - back);
+            } else {
+                CopyFromEarlier(history, 2 * k, 2 * count, 2 * distance);
+            }
+            k += count;
+            p += 2;
+            continue;
+        }
+        if (code >= 0xFC) {
+            // FC n a b: the pair a, b, n + 2 times; FD n f: f, n + 3 times.
+            const bool pair = code == 0xFC;
+            const size_t n = p[1];
+            const size_t count = pair ? 2 * n + 4 : n + 3;
+            unsigned char pattern[kBlock];
+            const unsigned char* second = pair ? p + 4 : p + 2;
+            for (size_t i = 0; i < kBlock; i += 4) {
+                pattern[i] = p[2];
+                pattern[i + 1] = p[3];
+                pattern[i + 2] = second[0];
+                pattern[i + 3] = second[1];
+            }
+            std::memcpy(at, pattern, kBlock);
+            std::memcpy(at + kBlock, pattern, kBlock);
+            for (size_t done = 2 * kBlock; done < 2 * count; done += kBlock) std::memcpy(at + done, pattern, kBlock);
+            k += count;
+            p += pair ? 6 : 4;
+            continue;
+        }
+        if (code == 0xF9) {
+            const size_t total = static_cast<size_t>(p[1]) + 1;
+            // The low bytes are read eight at a time: all of them must be in the stream.
+            if (static_cast<size_t>(end - p) < 3 + ((total + 7) & ~size_t{7})) break;
+            const uint16_t base = PackedBase(p[2]);
+            for (size_t i = 0; i < total; i += 8) UnpackEight(at + 2 * i, p + 3 + i, base);
+            k += total;
+            p += 3 + total;
+            continue;
+        }
+        if (code == 0xF8) {
+            at[0] = p[1];
+            at[1] = p[2];
+            k += 1;
+            p += 3;
+            continue;
+        }
+        // FA, FB
+        const size_t distance = code == 0xFA ? width - 1 : width + 1;
+        if (distance != 0 && k >= distance) {
+            std::memcpy(at, at - 2 * distance, 2);
+        } else {
+            CopyFromEarlier(history, 2 * k, 2, 2 * distance);
+        }
+        k += 1;
+        p += 1;
     }
+    *consumed = static_cast<size_t>(p - stream);
+    return k;
+}
 
-    // A copy of `count` pixels from `distance` pixels back.
-    void copyFromEarlier(size_t count, size_t distance) {
-        CopyFromEarlier(history_, 2 * k_, 2 * count, 2 * distance);
-        commit(count);
-    }
-
-    void fill(const unsigned char* pattern, size_t patternBytes, size_t count) {
-        FillPattern(next(), pattern, patternBytes, 2 * count);
-        commit(count);
-    }
-
-private:
-    void endRow() {
-        x_ = 0;
-        out_ += padBytes_;
-    }
-
-    unsigned char* destination_;
-    unsigned char* history_;
-    size_t width_;
-    size_t padBytes_;
-    size_t capacity_;
-    size_t k_ = 0;    // pixels produced
-    size_t x_ = 0;    // column of the next pixel
-    size_t out_ = 0;  // destination byte offset of the next pixel
-};
-
-// Decodes until the stream ends or the capacity is reached.
+// Decodes into `history` (`size` bytes) until the stream ends or `capacity`
+// pixels have been produced, and returns the number produced.
 //
 // Decoding stops at the capacity rather than discarding surplus pixels: the
 // visible result is the same, and neither the history nor the destination
@@ -119,70 +198,82 @@ private:
 // A last code whose operands lie past the end of the stream (for F9, up to
 // 258 bytes) is ignored: the file has been cut short, and the bytes that
 // follow the stream belong to something else (the alpha plane, or nothing).
-void DecodeStream(Decoder16& decoder, size_t width, const unsigned char* stream, uint32_t length) {
+size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, size_t width,
+                         const unsigned char* stream, uint32_t length) {
+    // Most of a picture goes through the bulk loop; this one finishes it.
+    size_t consumed = 0;
+    size_t k = DecodeBulk(history, size, capacity, width, stream, length, &consumed);
     torva::ByteCursor cursor(stream, length);
-    while (decoder.room() > 0) {
+    cursor.skip(consumed);
+    while (k < capacity) {
         const unsigned char* code = cursor.take(1);
-        if (code == nullptr) return;
-        const size_t room = decoder.room();
+        if (code == nullptr) break;
+        const size_t room = capacity - k;
+        unsigned char* const at = history + 2 * k;
+        size_t count = 0;
         switch (*code) {
             case 0xF8: {
                 const unsigned char* value = cursor.take(2);
-                if (value == nullptr) return;
-                decoder.putOne(torva::LoadLe16(value));
+                if (value == nullptr) return k;
+                std::memcpy(at, value, 2);
+                count = 1;
                 break;
             }
             case 0xF9: {
                 const unsigned char* head = cursor.take(2);
-                if (head == nullptr) return;
+                if (head == nullptr) return k;
                 const size_t total = static_cast<size_t>(head[0]) + 1;
                 const unsigned char* lows = cursor.take(total);
-                if (lows == nullptr) return;
+                if (lows == nullptr) return k;
                 const uint16_t base = PackedBase(head[1]);
-                const size_t count = total < room ? total : room;
-                unsigned char* to = decoder.next();
+                count = total < room ? total : room;
                 for (size_t i = 0; i < count; ++i) {
-                    torva::StoreLe16(to + 2 * i, static_cast<uint16_t>(base | PackedLow(lows[i])));
+                    torva::StoreLe16(at + 2 * i, static_cast<uint16_t>(base | PackedLow(lows[i])));
                 }
-                decoder.commit(count);
                 break;
             }
             case 0xFA:
-                decoder.copyFromEarlier(1, width - 1);
-                break;
             case 0xFB:
-                decoder.copyFromEarlier(1, width + 1);
+                count = 1;
+                CopyFromEarlier(history, 2 * k, 2, 2 * (*code == 0xFA ? width - 1 : width + 1));
                 break;
             case 0xFC: {
                 const unsigned char* operands = cursor.take(5);
-                if (operands == nullptr) return;
-                const size_t count = 2 * static_cast<size_t>(operands[0]) + 4;
-                decoder.fill(operands + 1, 4, count < room ? count : room);
+                if (operands == nullptr) return k;
+                count = 2 * static_cast<size_t>(operands[0]) + 4;
+                if (count > room) count = room;
+                FillPattern(at, operands + 1, 4, 2 * count);
                 break;
             }
             case 0xFD: {
                 const unsigned char* operands = cursor.take(3);
-                if (operands == nullptr) return;
-                const size_t count = static_cast<size_t>(operands[0]) + 3;
-                decoder.fill(operands + 1, 2, count < room ? count : room);
+                if (operands == nullptr) return k;
+                count = static_cast<size_t>(operands[0]) + 3;
+                if (count > room) count = room;
+                FillPattern(at, operands + 1, 2, 2 * count);
                 break;
             }
             case 0xFE:
             case 0xFF: {
                 const unsigned char* operand = cursor.take(1);
-                if (operand == nullptr) return;
-                const size_t count = static_cast<size_t>(*operand) + 2;
-                decoder.copyFromEarlier(count < room ? count : room, *code == 0xFE ? 2 * width : width);
+                if (operand == nullptr) return k;
+                count = static_cast<size_t>(*operand) + 2;
+                if (count > room) count = room;
+                CopyFromEarlier(history, 2 * k, 2 * count, 2 * (*code == 0xFE ? 2 * width : width));
                 break;
             }
             default: {
                 const unsigned char* high = cursor.take(1);
-                if (high == nullptr) return;
-                decoder.putOne(static_cast<uint16_t>(*code | *high << 8));
+                if (high == nullptr) return k;
+                at[0] = *code;
+                at[1] = *high;
+                count = 1;
                 break;
             }
         }
+        k += count;
     }
+    return k;
 }
 
 }  // namespace
@@ -213,7 +304,18 @@ int DecodePms16(unsigned char* destination, const unsigned char* stream, const B
     uint64_t capacity = uint64_t(width) * uint64_t(height);
     if (capacity > historyBytes / 2) capacity = historyBytes / 2;
 
-    Decoder16 decoder(destination, history.data, static_cast<size_t>(width), static_cast<size_t>(capacity));
-    DecodeStream(decoder, static_cast<size_t>(width), stream, length);
+    const size_t w = static_cast<size_t>(width);
+    const size_t produced = DecodeIntoHistory(history.data, static_cast<size_t>(historyBytes),
+                                              static_cast<size_t>(capacity), w, stream, length);
+
+    // The history's rows go to the destination top-down as they stand; a row
+    // of odd width is followed there by a padding pixel, never written. A
+    // stream that ends early leaves the rest of the destination as it was.
+    const size_t rowBytes = 2 * w;
+    const size_t stride = rowBytes + 2 * (w % 2);
+    const size_t rows = produced / w;
+    for (size_t r = 0; r < rows; ++r) std::memcpy(destination + r * stride, history.data + r * rowBytes, rowBytes);
+    const size_t rest = produced - rows * w;
+    if (rest > 0) std::memcpy(destination + rows * stride, history.data + rows * rowBytes, 2 * rest);
     return 0;
 }

@@ -6,6 +6,10 @@
 #include <cstring>
 #include <type_traits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "plugin/checked_size.h"
 
 namespace {
@@ -97,6 +101,57 @@ void ConvertRow(unsigned char* to, const unsigned char* from, uint32_t width, co
     for (size_t c = 0; c < BytesPerPixel; ++c) to[c] = static_cast<unsigned char>(out >> (8 * c));
 }
 
+#if defined(__SSE2__)
+// The exact 5-6-5 layout with no alpha channel (the alpha byte, if any, is
+// 0): eight pixels a step in 16-bit lanes. The rounding widening
+// (max / 2 + 255 v) / max is done with a multiply-high and a shift that give
+// the exact quotient for every dividend up to 255 x 63 + 31 (checked over all
+// of them): 1/31 as 8457 / 2^18, 1/63 as 16645 / 2^20.
+inline __m128i Widen5(__m128i v) {
+    const __m128i dividend = _mm_add_epi16(_mm_mullo_epi16(v, _mm_set1_epi16(255)), _mm_set1_epi16(15));
+    return _mm_srli_epi16(_mm_mulhi_epu16(dividend, _mm_set1_epi16(8457)), 2);
+}
+inline __m128i Widen6(__m128i v) {
+    const __m128i dividend = _mm_add_epi16(_mm_mullo_epi16(v, _mm_set1_epi16(255)), _mm_set1_epi16(31));
+    return _mm_srli_epi16(_mm_mulhi_epu16(dividend, _mm_set1_epi16(16645)), 4);
+}
+
+// Eight pixels from `from` as eight 32-bit words blue | green << 8 | red << 16.
+inline void Expand565(const unsigned char* from, uint32_t words[8]) {
+    const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    const __m128i blue = Widen5(_mm_and_si128(p, _mm_set1_epi16(0x1F)));
+    const __m128i green = Widen6(_mm_and_si128(_mm_srli_epi16(p, 5), _mm_set1_epi16(0x3F)));
+    const __m128i red = Widen5(_mm_srli_epi16(p, 11));
+    const __m128i blueGreen = _mm_or_si128(blue, _mm_slli_epi16(green, 8));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(words), _mm_unpacklo_epi16(blueGreen, red));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(words + 4), _mm_unpackhi_epi16(blueGreen, red));
+}
+
+// Converts the row's pixels eight at a time, storing exactly their bytes, and
+// returns how many it converted; ConvertRow does the rest of the row.
+template <size_t BytesPerPixel>
+uint32_t ConvertRow565(unsigned char* to, const unsigned char* from, uint32_t width) {
+    uint32_t done = 0;
+    alignas(16) uint32_t words[8];
+    for (; done + 8 <= width; done += 8) {
+        Expand565(from + 2 * size_t{done}, words);
+        unsigned char* out = to + BytesPerPixel * size_t{done};
+        if (BytesPerPixel == 4) {
+            std::memcpy(out, words, 32);
+        } else {
+            // Four 3-byte pixels are 12 bytes: one 8-byte and one 4-byte store.
+            for (size_t q = 0; q < 8; q += 4) {
+                const uint64_t head = uint64_t{words[q]} | uint64_t{words[q + 1]} << 24 | uint64_t{words[q + 2]} << 48;
+                const uint32_t tail = words[q + 2] >> 16 | words[q + 3] << 8;
+                std::memcpy(out + 3 * q, &head, 8);
+                std::memcpy(out + 3 * q + 8, &tail, 4);
+            }
+        }
+    }
+    return done;
+}
+#endif
+
 }  // namespace
 
 void ConvertMaskedPixels(unsigned char* destination, const unsigned char* source, uint32_t width, int32_t height,
@@ -128,10 +183,17 @@ void ConvertMaskedPixels(unsigned char* destination, const unsigned char* source
                            channels[2].shift == Shifts565::s2 && channels[3].shift == Shifts565::s3;
     auto row = bytesPerPixel == 4 ? (shifts565 ? ConvertRow<4, Shifts565> : ConvertRow<4, ShiftsAny>)
                                   : (shifts565 ? ConvertRow<3, Shifts565> : ConvertRow<3, ShiftsAny>);
+    uint32_t (*vectorRow)(unsigned char*, const unsigned char*, uint32_t) = nullptr;
+#if defined(__SSE2__)
+    if (masks.blueMask == 0x1F && masks.greenMask == 0x7E0 && masks.redMask == 0xF800 && masks.alphaMask == 0) {
+        vectorRow = bytesPerPixel == 4 ? ConvertRow565<4> : ConvertRow565<3>;
+    }
+#endif
     for (uint64_t j = 0; j < rows; ++j) {
         const unsigned char* from = source + static_cast<size_t>(sourceSize - (j + 1) * sourceStride);
         unsigned char* to = destination + static_cast<size_t>(j * destinationStride);
-        row(to, from, width, channels);
+        const uint32_t done = vectorRow != nullptr ? vectorRow(to, from, width) : 0;
+        row(to + done * bytesPerPixel, from + 2 * size_t{done}, width - done, channels);
     }
 }
 

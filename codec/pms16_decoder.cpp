@@ -142,14 +142,13 @@ size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t w
             const bool pair = code == 0xFC;
             const size_t n = p[1];
             const size_t count = pair ? 2 * n + 4 : n + 3;
-            unsigned char pattern[kBlock];
+            // The two pixels (f twice for FD) repeated across a 16-byte block.
             const unsigned char* second = pair ? p + 4 : p + 2;
-            for (size_t i = 0; i < kBlock; i += 4) {
-                pattern[i] = p[2];
-                pattern[i + 1] = p[3];
-                pattern[i + 2] = second[0];
-                pattern[i + 3] = second[1];
-            }
+            const uint64_t pixels = uint64_t{torva::LoadLe16(p + 2)} | uint64_t{torva::LoadLe16(second)} << 16;
+            const uint64_t words = pixels * 0x0000000100000001ull;
+            unsigned char pattern[kBlock];
+            std::memcpy(pattern, &words, 8);
+            std::memcpy(pattern + 8, &words, 8);
             std::memcpy(at, pattern, kBlock);
             std::memcpy(at + kBlock, pattern, kBlock);
             for (size_t done = 2 * kBlock; done < 2 * count; done += kBlock) std::memcpy(at + done, pattern, kBlock);

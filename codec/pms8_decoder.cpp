@@ -107,13 +107,18 @@ size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t w
     const bool blockCopies = width >= kBlock;
     size_t k = 0;
     while (k <= lastK && static_cast<size_t>(end - p) >= kLookAhead) {
-        const unsigned code = p[0];
+        unsigned code = p[0];
         if (code < 0xF8) {
             const size_t run = LiteralRun(p);
             CopyBlock(history + k, p);
             k += run;
             p += run;
-            continue;
+            // A run shorter than the block ends at a code byte: that code is
+            // taken at once, so the literal test is not asked (and guessed
+            // at) again for a byte whose answer is known.
+            if (run == kBlock) continue;
+            if (k > lastK || static_cast<size_t>(end - p) < kLookAhead) break;
+            code = p[0];
         }
         if (code >= 0xFE) {
             const size_t count = static_cast<size_t>(p[1]) + 3;
@@ -138,11 +143,11 @@ size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t w
             const unsigned char first = p[2];
             const unsigned char second = pair ? p[3] : p[2];
             const size_t count = pair ? 2 * n + 6 : n + 4;
+            // The pair repeated across a 16-byte block, built in two words.
+            const uint64_t pairs = (uint64_t{first} | uint64_t{second} << 8) * 0x0001000100010001ull;
             unsigned char pattern[kBlock];
-            for (size_t i = 0; i < kBlock; i += 2) {
-                pattern[i] = first;
-                pattern[i + 1] = second;
-            }
+            std::memcpy(pattern, &pairs, 8);
+            std::memcpy(pattern + 8, &pairs, 8);
             std::memcpy(history + k, pattern, kBlock);
             std::memcpy(history + k + kBlock, pattern, kBlock);
             for (size_t done = 2 * kBlock; done < count; done += kBlock) std::memcpy(history + k + done, pattern, kBlock);

@@ -70,16 +70,29 @@ inline bool FillInBlocks(unsigned char* history, size_t size, size_t at, size_t 
 
 // The bulk loop, for codes far from both ends of the work: at least
 // kLookAhead stream bytes remain, so a code's operands and a 16-byte look at
-// the literals that follow it need no check, and at least kLongestRun pixels
-// remain before the capacity and kLongestRun rounded up to blocks before the
-// history's end, so no run needs clamping and whole blocks may overrun a run.
-// With the picture's branches this costly (a code gives about five pixels in
-// a busy picture), every run of up to 32 pixels is written as two blocks with
-// no loop, and a literal run is found by one vector compare instead of a byte
-// loop. Returns the pixels produced and sets `consumed` to the stream bytes
-// used; the exact loop goes on from there.
+// the literals that follow it need no check; at least kLongestRun pixels
+// remain before the capacity, so no run needs clamping; and at least
+// kPatternAhead bytes and a block remain before the history's end, so whole
+// blocks may overrun a run and a fill's pattern can be parked past it. In a
+// busy picture a code gives about five pixels and the cost is in the
+// branches: every fill and copy of up to 48 pixels is written as three
+// blocks with no loop, fills and copies share one path, and a literal run is
+// found by one vector compare instead of a byte loop. Returns the pixels
+// produced and sets `consumed` to the stream bytes used; the exact loop goes
+// on from there.
 constexpr size_t kLookAhead = 16;
 constexpr size_t kLongestRun = 2 * 255 + 6;
+
+// For the codes FC, FD, FE and FF in turn: pixels n * scale + base, and the
+// code's bytes in all.
+constexpr size_t kRunScale[4] = {2, 1, 1, 1};
+constexpr size_t kRunBase[4] = {6, 4, 3, 3};
+constexpr size_t kCodeBytes[4] = {4, 3, 2, 2};
+// How far a run's source moves with each block: a fill's pattern stays put.
+constexpr size_t kSourceStep[4] = {0, 0, kBlock, kBlock};
+// A fill's pattern is parked this far past the run's first slot: beyond the
+// blocks of the longest run, in slots that later codes write again.
+constexpr size_t kPatternAhead = (kLongestRun + kBlock - 1) / kBlock * kBlock;
 
 // The literals at the start of `bytes` (up to 16, at least 1 when the first
 // byte is one): bytes below F8 are pixels, F8 and above are codes.
@@ -95,16 +108,36 @@ inline size_t LiteralRun(const unsigned char* bytes) {
 #endif
 }
 
+// Writes the pair a, b eight times into a 16-byte block, as one store where
+// there are vectors, so that the block reads that follow are served from it
+// whole (a read spanning two smaller stores waits for both to reach memory).
+inline void FillBlockWithPair(unsigned char* block, unsigned char a, unsigned char b) {
+#if defined(__SSE2__)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(block), _mm_set1_epi16(static_cast<short>(a | b << 8)));
+#else
+    const uint64_t pairs = (uint64_t{a} | uint64_t{b} << 8) * 0x0001000100010001ull;
+    std::memcpy(block, &pairs, 8);
+    std::memcpy(block + 8, &pairs, 8);
+#endif
+}
+
 size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t width, const unsigned char* stream,
                   uint32_t length, size_t* consumed) {
     *consumed = 0;
-    if (capacity < kLongestRun || size < InBlocks(kLongestRun)) return 0;
-    const size_t lastK = std::min(capacity - kLongestRun, size - InBlocks(kLongestRun));
+    if (capacity < kLongestRun || size < kPatternAhead + kBlock) return 0;
+    const size_t lastK = std::min(capacity - kLongestRun, size - (kPatternAhead + kBlock));
     const unsigned char* p = stream;
     const unsigned char* const end = stream + length;
     // Copies go in blocks only from at least a block back, so that a block
-    // never reads what the same copy has yet to write.
-    const bool blockCopies = width >= kBlock;
+    // never reads what the same copy has yet to write, and only once the
+    // source lies inside the history.
+    const bool narrow = width < kBlock;
+    const size_t minimumK[4] = {0, 0, 2 * width, width};
+    // Where a run's blocks come from, relative to its first slot: the fill
+    // pattern for FC and FD, two rows or one row back for FE and FF.
+    const std::ptrdiff_t sourceOffset[4] = {static_cast<std::ptrdiff_t>(kPatternAhead),
+                                            static_cast<std::ptrdiff_t>(kPatternAhead),
+                                            -static_cast<std::ptrdiff_t>(2 * width), -static_cast<std::ptrdiff_t>(width)};
     size_t k = 0;
     while (k <= lastK && static_cast<size_t>(end - p) >= kLookAhead) {
         unsigned code = p[0];
@@ -120,39 +153,48 @@ size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t w
             if (k > lastK || static_cast<size_t>(end - p) < kLookAhead) break;
             code = p[0];
         }
-        if (code >= 0xFE) {
-            const size_t count = static_cast<size_t>(p[1]) + 3;
-            const size_t distance = code == 0xFE ? 2 * width : width;
-            if (blockCopies && k >= distance) {
-                CopyBlock(history + k, history + k - distance);
-                CopyBlock(history + k + kBlock, history + k + kBlock - distance);
-                for (size_t done = 2 * kBlock; done < count; done += kBlock) {
-                    CopyBlock(history + k + done, history + k + done - distance);
-                }
+        if (code >= 0xFC) {
+            // FC n a b: the pair a, b, n + 3 times; FD n c: c, n + 4 times;
+            // FE n, FF n: n + 3 pixels from two rows or one row up. Which of
+            // fill and copy comes next is what a busy picture makes hardest
+            // to guess, so the two share one path with no branch between
+            // them: a run of blocks from a source found by table, which moves
+            // along with the run for a copy and stays on the fill's pattern,
+            // parked in slots past the run, for a fill.
+            const size_t kind = code - 0xFC;
+            const size_t count = static_cast<size_t>(p[1]) * kRunScale[kind] + kRunBase[kind];
+            // Rarely true (a narrow picture, or the first rows), so the test
+            // is cheap to guess; bitwise, so that it does not ask `kind` first.
+            const bool exactCopy = (k < minimumK[kind]) | (narrow & (kind >= 2));
+            if (exactCopy) {
+                CopyFromEarlier(history, k, count, width << (kind == 2));
             } else {
-                CopyFromEarlier(history, k, count, distance);
+                // The pair (for FD the value twice), also written for a copy,
+                // which leaves it unused.
+                FillBlockWithPair(history + k + kPatternAhead, p[2], p[2 + (kind == 0)]);
+                const unsigned char* const from = history + k + sourceOffset[kind];
+                const size_t step = kSourceStep[kind];
+                CopyBlock(history + k, from);
+                CopyBlock(history + k + kBlock, from + step);
+                CopyBlock(history + k + 2 * kBlock, from + 2 * step);
+                // Longer runs (flat areas) pay for a branch to the loop that
+                // suits them: a fill stores its pattern from a register.
+                if (count > 3 * kBlock) {
+                    if (step == 0) {
+                        unsigned char pattern[kBlock];
+                        std::memcpy(pattern, from, kBlock);
+                        for (size_t done = 3 * kBlock; done < count; done += kBlock) {
+                            std::memcpy(history + k + done, pattern, kBlock);
+                        }
+                    } else {
+                        for (size_t done = 3 * kBlock; done < count; done += kBlock) {
+                            CopyBlock(history + k + done, from + done);
+                        }
+                    }
+                }
             }
             k += count;
-            p += 2;
-            continue;
-        }
-        if (code >= 0xFC) {
-            // FC n a b: the pair a, b, n + 3 times; FD n c: c, n + 4 times.
-            const bool pair = code == 0xFC;
-            const size_t n = p[1];
-            const unsigned char first = p[2];
-            const unsigned char second = pair ? p[3] : p[2];
-            const size_t count = pair ? 2 * n + 6 : n + 4;
-            // The pair repeated across a 16-byte block, built in two words.
-            const uint64_t pairs = (uint64_t{first} | uint64_t{second} << 8) * 0x0001000100010001ull;
-            unsigned char pattern[kBlock];
-            std::memcpy(pattern, &pairs, 8);
-            std::memcpy(pattern + 8, &pairs, 8);
-            std::memcpy(history + k, pattern, kBlock);
-            std::memcpy(history + k + kBlock, pattern, kBlock);
-            for (size_t done = 2 * kBlock; done < count; done += kBlock) std::memcpy(history + k + done, pattern, kBlock);
-            k += count;
-            p += pair ? 4 : 3;
+            p += kCodeBytes[kind];
             continue;
         }
         switch (code) {

@@ -24,6 +24,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "plugin/byte_cursor.h"
 
 namespace {
@@ -176,6 +180,36 @@ bool DecodePlane(torva::ByteCursor& stream, PlaneState& state, int p, uint32_t h
     return true;
 }
 
+#if defined(__SSE2__)
+// Bit `From` of every byte of `v` moved to bit `To` of the same byte, the
+// other bits cleared. Masked to one bit a byte first, a 16-bit shift cannot
+// carry a bit into the neighbouring byte.
+template <int From, int To>
+inline __m128i MoveBit(__m128i v) {
+    const __m128i bit = _mm_and_si128(v, _mm_set1_epi8(static_cast<char>(1 << From)));
+    if constexpr (To > From) {
+        return _mm_slli_epi16(bit, To - From);
+    } else if constexpr (To < From) {
+        return _mm_srli_epi16(bit, From - To);
+    } else {
+        return bit;
+    }
+}
+
+// Output byte K of 16 rows at once: pixel 2K (bit 7 - 2K of each plane) in
+// the high nibble, pixel 2K + 1 (bit 6 - 2K) in the low one, plane p giving
+// bit p of each nibble, as the spread table below does for one row.
+template <int K>
+inline __m128i OutputByte(const __m128i* planes) {
+    constexpr int left = 7 - 2 * K;
+    constexpr int right = 6 - 2 * K;
+    __m128i out = _mm_or_si128(MoveBit<left, 4>(planes[0]), MoveBit<right, 0>(planes[0]));
+    out = _mm_or_si128(out, _mm_or_si128(MoveBit<left, 5>(planes[1]), MoveBit<right, 1>(planes[1])));
+    out = _mm_or_si128(out, _mm_or_si128(MoveBit<left, 6>(planes[2]), MoveBit<right, 2>(planes[2])));
+    return _mm_or_si128(out, _mm_or_si128(MoveBit<left, 7>(planes[3]), MoveBit<right, 3>(planes[3])));
+}
+#endif
+
 // Writes column `column` of rows [0, rows) from the plane buffers into the
 // bottom-up pixel array: image row y goes to array row height - 1 - y.
 void ConvertColumn(const PlaneState& state, unsigned char* pixels, size_t stride, uint32_t height, uint32_t rows,
@@ -185,7 +219,32 @@ void ConvertColumn(const PlaneState& state, unsigned char* pixels, size_t stride
     const unsigned char* p1 = state.plane[1];
     const unsigned char* p2 = state.plane[2];
     const unsigned char* p3 = state.plane[3];
-    for (uint32_t y = 0; y < rows; ++y) {
+    uint32_t y = 0;
+#if defined(__SSE2__)
+    for (; y + 16 <= rows; y += 16) {
+        const __m128i planes[4] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p0 + y)),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(p1 + y)),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(p2 + y)),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(p3 + y))};
+        // Output byte k of the 16 rows, then the rows' four bytes side by side.
+        const __m128i low01 = _mm_unpacklo_epi8(OutputByte<0>(planes), OutputByte<1>(planes));
+        const __m128i high01 = _mm_unpackhi_epi8(OutputByte<0>(planes), OutputByte<1>(planes));
+        const __m128i low23 = _mm_unpacklo_epi8(OutputByte<2>(planes), OutputByte<3>(planes));
+        const __m128i high23 = _mm_unpackhi_epi8(OutputByte<2>(planes), OutputByte<3>(planes));
+        const __m128i words[4] = {_mm_unpacklo_epi16(low01, low23), _mm_unpackhi_epi16(low01, low23),
+                                  _mm_unpacklo_epi16(high01, high23), _mm_unpackhi_epi16(high01, high23)};
+        for (const __m128i& four : words) {
+            __m128i rest = four;
+            for (int i = 0; i < 4; ++i) {
+                const uint32_t word = static_cast<uint32_t>(_mm_cvtsi128_si32(rest));
+                std::memcpy(dst, &word, 4);
+                dst -= stride;
+                rest = _mm_srli_si128(rest, 4);
+            }
+        }
+    }
+#endif
+    for (; y < rows; ++y) {
         const uint32_t word = kSpread.word[p0[y]] | kSpread.word[p1[y]] << 1 | kSpread.word[p2[y]] << 2 |
                               kSpread.word[p3[y]] << 3;
         torva::StoreLe32(dst, word);

@@ -345,6 +345,23 @@ void ZlibUncompressBoth(benchmark::State& state, Path path, Content content, uin
     SetPixels(state, p);
 }
 
+// The block every KRV_GetImage call must hand over: movable, zero-filled,
+// the headers plus 4 x w x h bytes whatever the depth, allocated, locked,
+// unlocked and freed. No decoder can go below this.
+void ZeroedBlock(benchmark::State& state, Path path, Content content, uint32_t w, uint32_t h) {
+    const Prepared& p = Picture(path, content, w, h);
+    const uint32_t headers = path == Path::Vsp ? 54 + 64 : path == Path::Pms8 ? 54 + 1024 : 54;
+    const SIZE_T bytes = static_cast<SIZE_T>(headers + uint64_t{4} * w * h);
+    for (auto _ : state) {
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+        void* at = GlobalLock(block);
+        benchmark::DoNotOptimize(at);
+        GlobalUnlock(block);
+        GlobalFree(block);
+    }
+    SetPixels(state, p);
+}
+
 void Memcpy(benchmark::State& state, Path path, Content content, uint32_t w, uint32_t h) {
     const Prepared& p = Picture(path, content, w, h);
     Bytes from(p.outputBytes, 1), to(p.outputBytes);
@@ -396,6 +413,7 @@ bool RegisterAll() {
                 }
                 if (path == Path::Qnt32) Register("zlib_uncompress_both", ZlibUncompressBoth, path, content, s.w, s.h);
                 Register("memcpy", Memcpy, path, content, s.w, s.h);
+                Register("zeroed_block", ZeroedBlock, path, content, s.w, s.h);
                 Register("png_decode", PngDecode, path, content, s.w, s.h);
             }
         }
@@ -403,6 +421,7 @@ bool RegisterAll() {
             Register("get_image", GetImage, Path::Vsp, content, s.w, s.h);
             Register("decode", DecodeAlone, Path::Vsp, content, s.w, s.h);
             Register("memcpy", Memcpy, Path::Vsp, content, s.w, s.h);
+            Register("zeroed_block", ZeroedBlock, Path::Vsp, content, s.w, s.h);
             Register("png_decode", PngDecode, Path::Vsp, content, s.w, s.h);
         }
     }

@@ -42,7 +42,7 @@ def main():
           (context.get("date", "?"), context.get("num_cpus", "?"), context.get("mhz_per_cpu", "?")))
     print()
     header = ("path", "content", "size", "get_image ns/px", "decode ns/px", "x uncompress", "x both streams",
-              "x png", "x memcpy", "png ns/px")
+              "x png", "x memcpy", "png ns/px", "block ns/px", "block x png")
     print("| " + " | ".join(header) + " |")
     print("|" + "---|" * len(header))
     for group, t in groups.items():
@@ -53,7 +53,9 @@ def main():
         row = (path, content, size, "%.2f" % get if get else "-",
                "%.2f" % t["decode"] if "decode" in t else "-",
                ratio("zlib_uncompress"), ratio("zlib_uncompress_both"), ratio("png_decode"), ratio("memcpy"),
-               "%.2f" % t["png_decode"] if "png_decode" in t else "-")
+               "%.2f" % t["png_decode"] if "png_decode" in t else "-",
+               "%.2f" % t["zeroed_block"] if "zeroed_block" in t else "-",
+               "%.2f" % (t["zeroed_block"] / t["png_decode"]) if "zeroed_block" in t and "png_decode" in t else "-")
         print("| " + " | ".join(row) + " |")
 
     print()

@@ -32,8 +32,13 @@
 
 namespace {
 
+using pms_detail::CodeByteMask;
+using pms_detail::CopyBlock;
 using pms_detail::CopyFromEarlier;
 using pms_detail::FillPattern;
+using pms_detail::FirstOf16;
+using pms_detail::InBlocks;
+using pms_detail::kBlock;
 
 // The part of a packed colour that comes from the base byte: red bits 15-13,
 // green bits 10-9, blue bits 4-2.
@@ -45,18 +50,6 @@ inline uint16_t PackedBase(unsigned base) {
 // 8-5, blue bits 1-0.
 inline uint16_t PackedLow(unsigned c) {
     return static_cast<uint16_t>((c & 0xC0) << 5 | (c & 0x3C) << 3 | (c & 0x03));
-}
-
-// Runs are written in whole 16-byte blocks where the history has room past
-// them (see the bulk loop).
-constexpr size_t kBlock = 16;
-
-inline size_t InBlocks(size_t bytes) { return (bytes + kBlock - 1) & ~(kBlock - 1); }
-
-inline void CopyBlock(unsigned char* to, const unsigned char* from) {
-    unsigned char block[kBlock];
-    std::memcpy(block, from, kBlock);
-    std::memcpy(to, block, kBlock);
 }
 
 // Eight packed colours from eight low bytes, stored as 16 bytes at `to`.
@@ -75,18 +68,7 @@ inline void UnpackEight(unsigned char* to, const unsigned char* lows, uint16_t b
 
 // The literal pixels at the start of `bytes` (up to 8 in its 16 bytes): a
 // pixel is a literal when its first (low) byte is below F8.
-inline size_t LiteralPixels(const unsigned char* bytes) {
-#if defined(__SSE2__)
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
-    const __m128i codes = _mm_cmpeq_epi8(_mm_max_epu8(block, _mm_set1_epi8(static_cast<char>(0xF8))), block);
-    const unsigned atEven = static_cast<unsigned>(_mm_movemask_epi8(codes)) & 0x5555u;
-    return static_cast<size_t>(__builtin_ctz(atEven | 0x10000u)) / 2;
-#else
-    size_t run = 0;
-    while (run < kBlock / 2 && bytes[2 * run] < 0xF8) ++run;
-    return run;
-#endif
-}
+inline size_t LiteralPixels(const unsigned char* bytes) { return FirstOf16(CodeByteMask(bytes) & 0x5555u) / 2; }
 
 // The bulk loop, for codes far from both ends of the work: at least
 // kLookAhead stream bytes remain, so operands (except the low bytes of F9,

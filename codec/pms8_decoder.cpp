@@ -30,43 +30,12 @@
 
 namespace {
 
+using pms_detail::CodeByteMask;
+using pms_detail::CopyBlock;
 using pms_detail::CopyFromEarlier;
 using pms_detail::FillPattern;
-
-// Short runs are the common case in real files, and a library call per run
-// costs more than the run itself. These paths write whole 16-byte blocks
-// instead, which may run up to 15 bytes past the end of the run: those slots
-// are not part of the picture yet, every one of them is overwritten by later
-// codes before anything reads it (reads only ever go back), and the blocks are
-// only taken where they stay inside the history's `size` bytes. Elsewhere the
-// exact paths run.
-constexpr size_t kBlock = 16;
-
-inline void CopyBlock(unsigned char* to, const unsigned char* from) {
-    unsigned char block[kBlock];
-    std::memcpy(block, from, kBlock);
-    std::memcpy(to, block, kBlock);
-}
-
-// Bytes that `count` rounds up to in whole blocks.
-inline size_t InBlocks(size_t count) { return (count + kBlock - 1) & ~(kBlock - 1); }
-
-// A copy from `distance` back in blocks, when the source lies wholly inside
-// the history and at least a block back (so that a block never reads bytes
-// the same copy has yet to write). False, with nothing written, otherwise.
-inline bool CopyFromEarlierInBlocks(unsigned char* history, size_t size, size_t at, size_t count, size_t distance) {
-    if (distance < kBlock || at < distance || InBlocks(count) > size - at) return false;
-    for (size_t done = 0; done < count; done += kBlock) CopyBlock(history + at + done, history + at + done - distance);
-    return true;
-}
-
-// A fill of `count` bytes by repeating a 16-byte pattern, when the blocks
-// stay inside the history. False, with nothing written, otherwise.
-inline bool FillInBlocks(unsigned char* history, size_t size, size_t at, size_t count, const unsigned char* pattern) {
-    if (InBlocks(count) > size - at) return false;
-    for (size_t done = 0; done < count; done += kBlock) std::memcpy(history + at + done, pattern, kBlock);
-    return true;
-}
+using pms_detail::FirstOf16;
+using pms_detail::kBlock;
 
 // The bulk loop, for codes far from both ends of the work: at least
 // kLookAhead stream bytes remain, so a code's operands and a 16-byte look at
@@ -96,17 +65,7 @@ constexpr size_t kPatternAhead = (kLongestRun + kBlock - 1) / kBlock * kBlock;
 
 // The literals at the start of `bytes` (up to 16, at least 1 when the first
 // byte is one): bytes below F8 are pixels, F8 and above are codes.
-inline size_t LiteralRun(const unsigned char* bytes) {
-#if defined(__SSE2__)
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
-    const __m128i codes = _mm_cmpeq_epi8(_mm_max_epu8(block, _mm_set1_epi8(static_cast<char>(0xF8))), block);
-    return static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(_mm_movemask_epi8(codes)) | 0x10000u));
-#else
-    size_t run = 0;
-    while (run < kBlock && bytes[run] < 0xF8) ++run;
-    return run;
-#endif
-}
+inline size_t LiteralRun(const unsigned char* bytes) { return FirstOf16(CodeByteMask(bytes)); }
 
 // Writes the pair a, b eight times into a 16-byte block, as one store where
 // there are vectors, so that the block reads that follow are served from it
@@ -271,12 +230,7 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
                 if (operands == nullptr) return k;
                 count = 2 * static_cast<size_t>(operands[0]) + 6;
                 if (count > room) count = room;
-                unsigned char pattern[kBlock];
-                for (size_t i = 0; i < kBlock; i += 2) {
-                    pattern[i] = operands[1];
-                    pattern[i + 1] = operands[2];
-                }
-                if (!FillInBlocks(history, size, k, count, pattern)) FillPattern(history + k, operands + 1, 2, count);
+                FillPattern(history + k, operands + 1, 2, count);
                 break;
             }
             case 0xFD: {
@@ -284,9 +238,7 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
                 if (operands == nullptr) return k;
                 count = static_cast<size_t>(operands[0]) + 4;
                 if (count > room) count = room;
-                unsigned char pattern[kBlock];
-                std::memset(pattern, operands[1], kBlock);
-                if (!FillInBlocks(history, size, k, count, pattern)) std::memset(history + k, operands[1], count);
+                std::memset(history + k, operands[1], count);
                 break;
             }
             case 0xFE:
@@ -295,10 +247,7 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
                 if (operand == nullptr) return k;
                 count = static_cast<size_t>(*operand) + 3;
                 if (count > room) count = room;
-                const size_t distance = *code == 0xFE ? 2 * width : width;
-                if (!CopyFromEarlierInBlocks(history, size, k, count, distance)) {
-                    CopyFromEarlier(history, k, count, distance);
-                }
+                CopyFromEarlier(history, k, count, *code == 0xFE ? 2 * width : width);
                 break;
             }
             default: {

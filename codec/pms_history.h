@@ -7,7 +7,47 @@
 #include <cstddef>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace pms_detail {
+
+// The decoders' bulk loops write runs in whole 16-byte blocks, which may run
+// past the end of a run: those slots are not part of the picture yet, each is
+// written again by a later code before anything reads it (reads only ever go
+// back), and the loops take blocks only where they stay inside the history.
+constexpr size_t kBlock = 16;
+
+// Bytes that `count` rounds up to in whole blocks.
+inline size_t InBlocks(size_t count) { return (count + kBlock - 1) & ~(kBlock - 1); }
+
+// One block, read whole before it is written, so that `from` and `to` may
+// overlap.
+inline void CopyBlock(unsigned char* to, const unsigned char* from) {
+    unsigned char block[kBlock];
+    std::memcpy(block, from, kBlock);
+    std::memcpy(to, block, kBlock);
+}
+
+// Bit i set for each byte bytes[i] of the 16 that is F8 or above: the bytes
+// that, where a code is expected, are codes rather than literal pixels. One
+// vector compare where there are vectors.
+inline unsigned CodeByteMask(const unsigned char* bytes) {
+#if defined(__SSE2__)
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    const __m128i codes = _mm_cmpeq_epi8(_mm_max_epu8(block, _mm_set1_epi8(static_cast<char>(0xF8))), block);
+    return static_cast<unsigned>(_mm_movemask_epi8(codes));
+#else
+    unsigned mask = 0;
+    for (size_t i = 0; i < kBlock; ++i) mask |= unsigned{bytes[i] >= 0xF8} << i;
+    return mask;
+#endif
+}
+
+// The index of the lowest set bit of `mask`, or 16 when none of its low 16
+// bits is set.
+inline size_t FirstOf16(unsigned mask) { return static_cast<size_t>(__builtin_ctz(mask | 0x10000u)); }
 
 // Writes `totalBytes` bytes at `to` by repeating the `patternBytes` bytes of
 // `pattern`; a run that ends inside the pattern takes only its first bytes.

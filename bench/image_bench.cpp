@@ -309,13 +309,19 @@ void DecodeAlone(benchmark::State& state, Path path, Content content, uint32_t w
 
 // ---------------------------------------------------------- the baselines
 
-void ZlibUncompress(benchmark::State& state, Path path, Content content, uint32_t w, uint32_t h) {
-    const Prepared& p = Picture(path, content, w, h);
+// zlib's one-call inflate of the QNT colour stream alone or, for QNT with
+// alpha, of both streams as the decoder must inflate them, each into a
+// preallocated buffer.
+void Uncompress(benchmark::State& state, const Prepared& p, bool bothStreams) {
     Bytes raw(p.colourRawBytes + 4096);
+    Bytes alphaRaw(size_t{p.height} * ((p.width + 1) & ~1u) + 4096);
     const unsigned char* colour = p.file.data() + p.qnt.colourOffset;
+    const unsigned char* alpha = colour + p.qnt.colourSize;
     for (auto _ : state) {
         uLongf length = static_cast<uLongf>(raw.size());
-        if (uncompress(raw.data(), &length, colour, p.qnt.colourSize) != Z_OK) {
+        uLongf alphaLength = static_cast<uLongf>(alphaRaw.size());
+        if (uncompress(raw.data(), &length, colour, p.qnt.colourSize) != Z_OK ||
+            (bothStreams && uncompress(alphaRaw.data(), &alphaLength, alpha, p.qnt.alphaSize) != Z_OK)) {
             state.SkipWithError("uncompress failed");
             break;
         }
@@ -324,25 +330,12 @@ void ZlibUncompress(benchmark::State& state, Path path, Content content, uint32_
     SetPixels(state, p);
 }
 
-// For QNT with alpha: both streams, as the decoder must inflate them, each
-// into a preallocated buffer.
+void ZlibUncompress(benchmark::State& state, Path path, Content content, uint32_t w, uint32_t h) {
+    Uncompress(state, Picture(path, content, w, h), false);
+}
+
 void ZlibUncompressBoth(benchmark::State& state, Path path, Content content, uint32_t w, uint32_t h) {
-    const Prepared& p = Picture(path, content, w, h);
-    Bytes raw(p.colourRawBytes + 4096);
-    Bytes alphaRaw(size_t{h} * ((w + 1) & ~1u) + 4096);
-    const unsigned char* colour = p.file.data() + p.qnt.colourOffset;
-    const unsigned char* alpha = colour + p.qnt.colourSize;
-    for (auto _ : state) {
-        uLongf length = static_cast<uLongf>(raw.size());
-        uLongf alphaLength = static_cast<uLongf>(alphaRaw.size());
-        if (uncompress(raw.data(), &length, colour, p.qnt.colourSize) != Z_OK ||
-            uncompress(alphaRaw.data(), &alphaLength, alpha, p.qnt.alphaSize) != Z_OK) {
-            state.SkipWithError("uncompress failed");
-            break;
-        }
-        benchmark::ClobberMemory();
-    }
-    SetPixels(state, p);
+    Uncompress(state, Picture(path, content, w, h), true);
 }
 
 // The block every KRV_GetImage call must hand over: movable, zero-filled,

@@ -290,13 +290,9 @@ int DecodePms16(unsigned char* destination, const unsigned char* stream, const B
                                               static_cast<size_t>(capacity), w, stream, length);
 
     // The history's rows go to the destination top-down as they stand; a row
-    // of odd width is followed there by a padding pixel, never written. A
-    // stream that ends early leaves the rest of the destination as it was.
+    // of odd width is followed there by a padding pixel, never written.
     const size_t rowBytes = 2 * w;
-    const size_t stride = rowBytes + 2 * (w % 2);
-    const size_t rows = produced / w;
-    for (size_t r = 0; r < rows; ++r) std::memcpy(destination + r * stride, history.data + r * rowBytes, rowBytes);
-    const size_t rest = produced - rows * w;
-    if (rest > 0) std::memcpy(destination + rows * stride, history.data + rows * rowBytes, 2 * rest);
+    pms_detail::CopyRowsOut(destination, rowBytes + 2 * (w % 2), history.data, rowBytes, 2 * produced,
+                            static_cast<size_t>(height), false);
     return 0;
 }

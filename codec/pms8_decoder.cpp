@@ -215,16 +215,10 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
             case 0xF9:
                 break;
             case 0xFA:
-            case 0xFB: {
+            case 0xFB:
                 count = 1;
-                const size_t distance = *code == 0xFA ? width - 1 : width + 1;
-                if (distance != 0 && k >= distance) {
-                    history[k] = history[k - distance];
-                } else {
-                    CopyFromEarlier(history, k, count, distance);
-                }
+                CopyFromEarlier(history, k, count, *code == 0xFA ? width - 1 : width + 1);
                 break;
-            }
             case 0xFC: {
                 const unsigned char* operands = cursor.take(3);
                 if (operands == nullptr) return k;
@@ -302,16 +296,8 @@ int DecodePms8(unsigned char* destination, const unsigned char* stream, const BI
     const size_t produced = DecodeIntoHistory(history.data, static_cast<size_t>(historyBytes),
                                               static_cast<size_t>(capacity), w, stream, length);
 
-    // Image row r (from the top) is memory row H - 1 - r. A stream that ends
-    // early leaves the rest of the destination as it was.
+    // Image row r (from the top) is memory row H - 1 - r.
     const size_t stride = static_cast<size_t>(torva::RowStride(uint64_t(width), 8));
-    const size_t rows = produced / w;
-    for (size_t r = 0; r < rows; ++r) {
-        std::memcpy(destination + (static_cast<size_t>(height) - 1 - r) * stride, history.data + r * w, w);
-    }
-    const size_t rest = produced - rows * w;
-    if (rest > 0) {
-        std::memcpy(destination + (static_cast<size_t>(height) - 1 - rows) * stride, history.data + rows * w, rest);
-    }
+    pms_detail::CopyRowsOut(destination, stride, history.data, w, produced, static_cast<size_t>(height), true);
     return 0;
 }

@@ -93,4 +93,19 @@ inline void CopyFromEarlier(unsigned char* history, size_t at, size_t count, siz
     }
 }
 
+// Copies the first `producedBytes` bytes of the history, rows of `rowBytes`
+// with no padding, into the destination's rows of `stride` bytes: history row
+// r to destination row r, or to row rowCount - 1 - r when `bottomUp`. A last,
+// partial row goes in as far as it reaches; the rest of the destination and
+// the padding at the end of its rows keep their contents. The caller
+// guarantees producedBytes <= rowCount x rowBytes.
+inline void CopyRowsOut(unsigned char* destination, size_t stride, const unsigned char* history, size_t rowBytes,
+                        size_t producedBytes, size_t rowCount, bool bottomUp) {
+    for (size_t r = 0, done = 0; done < producedBytes; ++r, done += rowBytes) {
+        const size_t row = bottomUp ? rowCount - 1 - r : r;
+        const size_t bytes = producedBytes - done < rowBytes ? producedBytes - done : rowBytes;
+        std::memcpy(destination + row * stride, history + done, bytes);
+    }
+}
+
 }  // namespace pms_detail

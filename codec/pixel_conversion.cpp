@@ -116,15 +116,16 @@ inline __m128i Widen6(__m128i v) {
     return _mm_srli_epi16(_mm_mulhi_epu16(dividend, _mm_set1_epi16(16645)), 4);
 }
 
-// Eight pixels from `from` as eight 32-bit words blue | green << 8 | red << 16.
-inline void Expand565(const unsigned char* from, uint32_t words[8]) {
+// Eight pixels from `from` as eight 32-bit words blue | green << 8 | red << 16,
+// stored as 32 bytes at `to`.
+inline void Expand565(const unsigned char* from, void* to) {
     const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
     const __m128i blue = Widen5(_mm_and_si128(p, _mm_set1_epi16(0x1F)));
     const __m128i green = Widen6(_mm_and_si128(_mm_srli_epi16(p, 5), _mm_set1_epi16(0x3F)));
     const __m128i red = Widen5(_mm_srli_epi16(p, 11));
     const __m128i blueGreen = _mm_or_si128(blue, _mm_slli_epi16(green, 8));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(words), _mm_unpacklo_epi16(blueGreen, red));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(words + 4), _mm_unpackhi_epi16(blueGreen, red));
+    _mm_storeu_si128(static_cast<__m128i*>(to), _mm_unpacklo_epi16(blueGreen, red));
+    _mm_storeu_si128(static_cast<__m128i*>(to) + 1, _mm_unpackhi_epi16(blueGreen, red));
 }
 
 // Converts the row's pixels eight at a time, storing exactly their bytes, and
@@ -134,11 +135,11 @@ uint32_t ConvertRow565(unsigned char* to, const unsigned char* from, uint32_t wi
     uint32_t done = 0;
     alignas(16) uint32_t words[8];
     for (; done + 8 <= width; done += 8) {
-        Expand565(from + 2 * size_t{done}, words);
         unsigned char* out = to + BytesPerPixel * size_t{done};
         if (BytesPerPixel == 4) {
-            std::memcpy(out, words, 32);
+            Expand565(from + 2 * size_t{done}, out);
         } else {
+            Expand565(from + 2 * size_t{done}, words);
             // Four 3-byte pixels are 12 bytes: one 8-byte and one 4-byte store.
             for (size_t q = 0; q < 8; q += 4) {
                 const uint64_t head = uint64_t{words[q]} | uint64_t{words[q + 1]} << 24 | uint64_t{words[q + 2]} << 48;

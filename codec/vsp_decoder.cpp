@@ -227,10 +227,10 @@ void ConvertColumn(const PlaneState& state, unsigned char* pixels, size_t stride
                                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(p2 + y)),
                                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(p3 + y))};
         // Output byte k of the 16 rows, then the rows' four bytes side by side.
-        const __m128i low01 = _mm_unpacklo_epi8(OutputByte<0>(planes), OutputByte<1>(planes));
-        const __m128i high01 = _mm_unpackhi_epi8(OutputByte<0>(planes), OutputByte<1>(planes));
-        const __m128i low23 = _mm_unpacklo_epi8(OutputByte<2>(planes), OutputByte<3>(planes));
-        const __m128i high23 = _mm_unpackhi_epi8(OutputByte<2>(planes), OutputByte<3>(planes));
+        const __m128i byte0 = OutputByte<0>(planes), byte1 = OutputByte<1>(planes);
+        const __m128i byte2 = OutputByte<2>(planes), byte3 = OutputByte<3>(planes);
+        const __m128i low01 = _mm_unpacklo_epi8(byte0, byte1), high01 = _mm_unpackhi_epi8(byte0, byte1);
+        const __m128i low23 = _mm_unpacklo_epi8(byte2, byte3), high23 = _mm_unpackhi_epi8(byte2, byte3);
         const __m128i words[4] = {_mm_unpacklo_epi16(low01, low23), _mm_unpackhi_epi16(low01, low23),
                                   _mm_unpacklo_epi16(high01, high23), _mm_unpackhi_epi16(high01, high23)};
         for (const __m128i& four : words) {

@@ -19,6 +19,9 @@ ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 
 [ -f /usr/include/zlib.h ] || need+=(zlib1g-dev)
 # libpng reads back the PNGs that torva writes, in its tests.
 [ -f /usr/include/png.h ] || need+=(libpng-dev)
+# libdeflate: inflate, deflate and CRC-32; libspng: PNG input for authoring.
+[ -f /usr/include/libdeflate.h ] || need+=(libdeflate-dev)
+[ -f /usr/include/spng.h ] || need+=(libspng-dev)
 [ -d /usr/src/googletest ] || need+=(googletest libgtest-dev)
 command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686-posix)
 [ -f /usr/i686-w64-mingw32/lib/libz.a ] || need+=(libz-mingw-w64-dev)
@@ -44,4 +47,32 @@ fi
 if [ ! -f "${WINEPREFIX:-$HOME/.wine}/system.reg" ]; then
   WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init >/dev/null 2>&1 || true
   wineserver -w 2>/dev/null || true
+fi
+
+# Third-party libraries that the Windows and browser builds compile from
+# Debian's source packages (natively the -dev packages are used). Each lands
+# in third_party/src/NAME-VERSION/, fetched once; the CMake targets that
+# build them live in cmake/.
+source_packages=(libdeflate libspng)
+source_dir="$(cd "$(dirname "$0")/.." && pwd)/third_party/src"
+missing_sources=()
+for package in "${source_packages[@]}"; do
+  compgen -G "$source_dir/$package-[0-9]*/" >/dev/null || missing_sources+=("$package")
+done
+if [ ${#missing_sources[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  command -v dpkg-source >/dev/null || { apt-get update -qq; apt-get install -y -qq --no-install-recommends dpkg-dev >/dev/null; }
+  # A deb-src entry mirroring the machine's own Debian entry.
+  if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
+    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+      sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > /etc/apt/sources.list.d/debian-src.sources
+    else
+      sed -n 's/^deb /deb-src /p' /etc/apt/sources.list > /etc/apt/sources.list.d/debian-src.list
+    fi
+  fi
+  apt-get update -qq
+  mkdir -p "$source_dir"
+  for package in "${missing_sources[@]}"; do
+    (cd "$source_dir" && apt-get source -qq "$package" >/dev/null 2>&1) || { echo "setup: could not fetch the source of $package" >&2; exit 1; }
+  done
 fi

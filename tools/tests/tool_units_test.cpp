@@ -109,7 +109,7 @@ TEST_P(PngEncoding, HeaderMatchesDepthAndPixelsSurviveARoundTrip) {
     std::string error;
     ASSERT_TRUE(view.parse(bmp, error)) << error;
     std::string png;
-    ASSERT_TRUE(torva::EncodePng(view, png, error)) << error;
+    ASSERT_TRUE(torva::EncodePng(view, torva::PngLevel::Default, png, error)) << error;
 
     ASSERT_GT(png.size(), 33u);
     EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
@@ -120,7 +120,7 @@ TEST_P(PngEncoding, HeaderMatchesDepthAndPixelsSurviveARoundTrip) {
 
     // Encoding is deterministic: the same bitmap gives the same bytes.
     std::string again;
-    ASSERT_TRUE(torva::EncodePng(view, again, error));
+    ASSERT_TRUE(torva::EncodePng(view, torva::PngLevel::Default, again, error));
     EXPECT_EQ(png, again);
 
 #ifdef TORVA_HAVE_LIBPNG

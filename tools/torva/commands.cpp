@@ -506,7 +506,7 @@ public:
         std::string output;
         if (options_.format == "bmp") {
             output = bitmapBytes;
-        } else if (!EncodePng(bitmap, output, error)) {
+        } else if (!EncodePng(bitmap, PngLevel::Default, output, error)) {
             session_.fail(label, error);
             return;
         }

@@ -109,7 +109,7 @@ void AppendFiltered(const std::vector<uint8_t>& row, const std::vector<uint8_t>&
 
 }  // namespace
 
-bool EncodePng(const BitmapView& bitmap, std::string& png, std::string& error) {
+bool EncodePng(const BitmapView& bitmap, PngLevel level, std::string& png, std::string& error) {
     const unsigned bits = bitmap.bitCount();
     const bool paletted = bits <= 8;
     uint8_t colourType = 2;
@@ -141,7 +141,7 @@ bool EncodePng(const BitmapView& bitmap, std::string& png, std::string& error) {
     uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
     std::string packed(packedSize, '\0');
     if (compress2(reinterpret_cast<Bytef*>(&packed[0]), &packedSize, reinterpret_cast<const Bytef*>(raw.data()),
-                  static_cast<uLong>(raw.size()), 9) != Z_OK) {
+                  static_cast<uLong>(raw.size()), level == PngLevel::Fast ? 1 : 9) != Z_OK) {
         error = "the picture could not be compressed";
         return false;
     }

@@ -14,7 +14,11 @@
 
 namespace torva {
 
+// How hard the compressor works: `Fast` for speed, `Best` for size, `Default`
+// between them.
+enum class PngLevel { Fast, Default, Best };
+
 // Encodes the picture; on failure returns false and says why in `error`.
-bool EncodePng(const BitmapView& bitmap, std::string& png, std::string& error);
+bool EncodePng(const BitmapView& bitmap, PngLevel level, std::string& png, std::string& error);
 
 }  // namespace torva

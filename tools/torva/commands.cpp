@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "tools/torva/authoring_commands.h"
 #include "tools/torva/bitmap_view.h"
 #include "tools/torva/file_system.h"
 #include "tools/torva/host_record.h"
@@ -24,13 +25,15 @@ const char kMainHelp[] =
     "Usage: torva COMMAND [OPTIONS] ARGUMENTS\n"
     "\n"
     "Reads the archives (ALD, ALK) and pictures (QNT, PMS, VSP) of the game data\n"
-    "through the torvasoft plug-in.\n"
+    "through the torvasoft plug-in, and writes new ones.\n"
     "\n"
     "Commands:\n"
     "  info FILE...       kind, size and depth of pictures; kind and members of archives\n"
     "  list ARCHIVE       the members of an archive with position, size and time stamp\n"
     "  extract ARCHIVE    copy members out of an archive\n"
     "  convert FILE...    turn pictures, or the pictures inside archives, into PNG or BMP\n"
+    "  encode PICTURE...  write PNG or BMP pictures as QNT, PMS or VSP\n"
+    "  pack FILE...       put files into a new ALD or ALK archive\n"
     "\n"
     "'torva COMMAND --help' tells more about a command.\n"
     "Exit status: 0 all went well, 1 some file failed, 2 the command line is wrong.\n";
@@ -620,6 +623,9 @@ int RunTool(const std::vector<std::string>& arguments) {
         std::fputs(kMainHelp, stdout);
         return ExitOk;
     }
+    const std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
+    if (command == "encode") return RunEncode(rest);
+    if (command == "pack") return RunPack(rest);
     const char* help = nullptr;
     size_t minimum = 1, maximum = SIZE_MAX;
     if (command == "info") {

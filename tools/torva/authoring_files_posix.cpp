@@ -1,0 +1,86 @@
+#include <dirent.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "tools/torva/authoring_files.h"
+#include "tools/torva/file_system.h"
+
+namespace torva {
+
+bool StatFile(const std::string& path, FileFacts& facts, std::string& error) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    facts.directory = S_ISDIR(status.st_mode);
+    facts.size = static_cast<uint64_t>(status.st_size);
+    // 1970-01-01 is 11644473600 s after 1601-01-01.
+    const int64_t seconds = static_cast<int64_t>(status.st_mtim.tv_sec) + 11644473600LL;
+    facts.fileTime = seconds < 0 ? 0 : uint64_t(seconds) * 10000000u + uint64_t(status.st_mtim.tv_nsec) / 100u;
+    return true;
+}
+
+bool ListDirectory(const std::string& path, std::vector<std::string>& names, std::string& error) {
+    DIR* directory = opendir(path.c_str());
+    if (directory == nullptr) {
+        error = std::strerror(errno);
+        return false;
+    }
+    while (const dirent* entry = readdir(directory)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(directory);
+    return true;
+}
+
+bool NameToCodePage932(const std::string& name, std::string& converted) {
+    iconv_t converter = iconv_open("CP932", "UTF-8");
+    if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+    std::string input = name;
+    std::string output(name.size() * 2 + 4, '\0');
+    char* in = &input[0];
+    char* out = &output[0];
+    size_t inLeft = input.size(), outLeft = output.size();
+    const bool ok = input.empty() || iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1);
+    iconv_close(converter);
+    if (!ok || inLeft != 0) return false;
+    converted.assign(output.data(), output.size() - outLeft);
+    return true;
+}
+
+bool StagedFile::commit(bool replace, std::string& error) {
+    if (file_ == nullptr) return false;
+    const bool written = !failed_ && std::fflush(file_) == 0;
+    const int savedErrno = errno;
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!written || !closed) {
+        error = "cannot write " + target_ + ": " + std::strerror(savedErrno);
+        return false;
+    }
+    if (replace) {
+        if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+            error = "cannot rename the finished file to " + target_ + ": " + std::strerror(errno);
+            return false;
+        }
+    } else {
+        // A hard link fails when the target exists: nothing is replaced even
+        // if the target appeared since it was checked.
+        if (link(temporary_.c_str(), target_.c_str()) != 0) {
+            error = errno == EEXIST ? target_ + " exists (use --overwrite to replace it)"
+                                    : "cannot name the finished file " + target_ + ": " + std::strerror(errno);
+            return false;
+        }
+        unlink(temporary_.c_str());
+    }
+    temporary_.clear();
+    return true;
+}
+
+}  // namespace torva

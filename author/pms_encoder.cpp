@@ -95,14 +95,59 @@ Step GreedyStep(const Pixel* p, uint64_t n, uint64_t width, uint64_t i, const Co
     return best;
 }
 
+// The smallest key(j) for j in [lo, hi] stepping by `step`, over queries
+// whose windows slide towards smaller positions, as they do when the parse
+// runs from the last pixel to the first. Amortised constant time a query:
+// a candidate is dropped for good once a smaller position has a key no
+// larger (it leaves the window first and is no better).
+class WindowMin {
+public:
+    explicit WindowMin(uint64_t step) : step_(step) {}
+
+    template <typename Key>
+    uint64_t query(uint64_t lo, uint64_t hi, Key key) {
+        uint64_t next;
+        if (!started_ || hi > hi_ || lo > lo_ || lo_ < step_) {
+            head_ = tail_ = 0;
+            next = hi;
+        } else {
+            next = lo_ - step_ < hi ? lo_ - step_ : hi;
+        }
+        while (tail_ != head_ && ring_[(tail_ - 1) & kMask] > hi) --tail_;
+        for (uint64_t j = next; j >= lo; j -= step_) {
+            const auto value = key(j);
+            while (tail_ != head_ && key(ring_[head_ & kMask]) >= value) ++head_;
+            ring_[--head_ & kMask] = j;
+            if (j < step_) break;
+        }
+        started_ = true;
+        lo_ = lo;
+        hi_ = hi;
+        return ring_[(tail_ - 1) & kMask];
+    }
+
+private:
+    static const uint64_t kMask = 1023;  // windows hold at most 516 positions
+    uint64_t ring_[kMask + 1];
+    uint64_t head_ = 0, tail_ = 0;  // [head, tail) in the ring; head is the smallest position
+    uint64_t lo_ = 0, hi_ = 0, step_;
+    bool started_ = false;
+};
+
 // The shortest parse: best[i] is the fewest bytes that produce pixels i..n-1.
 // The match lengths at i follow from those at i + 1, so they are carried
-// down the loop rather than scanned.
+// down the loop rather than scanned; each run code's best length is the
+// window minimum of best[] over the positions it can reach.
 template <typename Pixel>
 bool ShortestParse(const Pixel* p, uint64_t n, uint64_t width, const CodeTable& codes, HeapArray<Step>& steps) {
     HeapArray<uint32_t> best(n + 1);
     if (!best.valid() || !steps.valid()) return false;
     best[n] = 0;
+    auto bytesAfter = [&](uint64_t j) { return best[j]; };
+    // A packed run of L pixels costs 3 + L bytes: the key counts the pixels.
+    auto packedKey = [&](uint64_t j) { return uint64_t(best[j]) + j; };
+    WindowMin fillWindow(1), copyWindow(1), twoUpWindow(1), packedWindow(1);
+    WindowMin pairWindows[2] = {WindowMin(2), WindowMin(2)};
     uint64_t fill = 0, period = 0, copyUp = 0, copyTwoUp = 0, packed = 0;
     for (uint64_t i = n; i-- > 0;) {
         fill = i + 1 < n && p[i + 1] == p[i] ? fill + 1 : 1;
@@ -120,23 +165,19 @@ bool ShortestParse(const Pixel* p, uint64_t n, uint64_t width, const CodeTable& 
                 step = Step{code, uint16_t(length)};
             }
         };
+        auto offerRun = [&](Code code, WindowMin& window, uint64_t shortest, uint64_t reach, uint32_t bytes) {
+            if (reach >= shortest) offer(code, window.query(i + shortest, i + reach, bytesAfter) - i, bytes);
+        };
         if (width >= 2 && i + 1 >= width && p[i] == p[i + 1 - width]) offer(AboveRight, 1, 1);
         if (i >= width + 1 && p[i] == p[i - width - 1]) offer(AboveLeft, 1, 1);
-        for (uint64_t L = codes.fillMin, end = std::min<uint64_t>(fill, codes.fillMax); L <= end; ++L) {
-            offer(Fill, L, codes.fillCost);
-        }
-        const uint64_t pairReach = std::min<uint64_t>({n - i, period + 2, codes.pairMax});
-        for (uint64_t L = codes.pairMin; L <= pairReach; L += 2) offer(Pairs, L, codes.pairCost);
-        for (uint64_t L = codes.copyMin, end = std::min<uint64_t>(copyUp, codes.copyMax); L <= end; ++L) {
-            offer(CopyUp, L, codes.copyCost);
-        }
-        for (uint64_t L = codes.copyMin, end = std::min<uint64_t>(copyTwoUp, codes.copyMax); L <= end; ++L) {
-            offer(CopyTwoUp, L, codes.copyCost);
-        }
-        if (codes.packed) {
-            for (uint64_t L = 2, end = std::min<uint64_t>(packed, kPackedMax); L <= end; ++L) {
-                offer(Packed, L, uint32_t(3 + L));
-            }
+        offerRun(Fill, fillWindow, codes.fillMin, std::min<uint64_t>(fill, codes.fillMax), codes.fillCost);
+        offerRun(Pairs, pairWindows[i & 1], codes.pairMin,
+                 std::min<uint64_t>({n - i, period + 2, codes.pairMax}) & ~uint64_t{1}, codes.pairCost);
+        offerRun(CopyUp, copyWindow, codes.copyMin, std::min<uint64_t>(copyUp, codes.copyMax), codes.copyCost);
+        offerRun(CopyTwoUp, twoUpWindow, codes.copyMin, std::min<uint64_t>(copyTwoUp, codes.copyMax), codes.copyCost);
+        if (codes.packed && packed >= 2) {
+            const uint64_t j = packedWindow.query(i + 2, i + std::min<uint64_t>(packed, kPackedMax), packedKey);
+            offer(Packed, j - i, uint32_t(3 + j - i));
         }
         best[i] = cost;
         steps[i] = step;

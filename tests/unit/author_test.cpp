@@ -355,3 +355,65 @@ TEST(ArchivePackerTest, RefusesWhatTheFormatCannotHold) {
 }
 
 }  // namespace
+
+namespace {
+
+// The fewest bytes any sequence of codes needs, by trying every code at
+// every length: the yardstick for the encoder's parse.
+template <typename Pixel>
+uint64_t ExhaustiveShortest(const std::vector<Pixel>& p, uint64_t width, bool sixteen) {
+    const uint64_t n = p.size();
+    const uint64_t fill[3] = {sixteen ? 3u : 4u, sixteen ? 258u : 259u, sixteen ? 4u : 3u};
+    const uint64_t pairs[3] = {sixteen ? 4u : 6u, sixteen ? 514u : 516u, sixteen ? 6u : 4u};
+    const uint64_t copy[3] = {sixteen ? 2u : 3u, sixteen ? 257u : 258u, 2};
+    std::vector<uint64_t> best(n + 1, 0);
+    for (uint64_t i = n; i-- > 0;) {
+        const bool escaped = (p[i] & 0xFF) >= 0xF8;
+        uint64_t b = (sixteen ? 2 : 1) + escaped + best[i + 1];
+        if (width >= 2 && i + 1 >= width && p[i] == p[i + 1 - width]) b = std::min(b, 1 + best[i + 1]);
+        if (i >= width + 1 && p[i] == p[i - width - 1]) b = std::min(b, 1 + best[i + 1]);
+        for (uint64_t L = 1; i + L <= n; ++L) {
+            auto all = [&](auto same) {
+                for (uint64_t k = 0; k < L; ++k) {
+                    if (!same(i + k)) return false;
+                }
+                return true;
+            };
+            if (L >= fill[0] && L <= fill[1] && all([&](uint64_t k) { return p[k] == p[i]; })) b = std::min(b, fill[2] + best[i + L]);
+            if (L % 2 == 0 && L >= pairs[0] && L <= pairs[1] && all([&](uint64_t k) { return p[k] == p[i + (k - i) % 2]; })) {
+                b = std::min(b, pairs[2] + best[i + L]);
+            }
+            for (uint64_t up : {width, 2 * width}) {
+                if (i >= up && L >= copy[0] && L <= copy[1] && all([&](uint64_t k) { return p[k] == p[k - up]; })) {
+                    b = std::min(b, copy[2] + best[i + L]);
+                }
+            }
+            if (sixteen && L <= 256 && all([&](uint64_t k) { return (p[k] & 0xE61C) == (p[i] & 0xE61C); })) {
+                b = std::min(b, 3 + L + best[i + L]);
+            }
+        }
+        best[i] = b;
+    }
+    return best[0];
+}
+
+TEST(PmsParserTest, ShortestParseIsTheShortestThereIs) {
+    for (uint64_t seed = 1; seed <= 40; ++seed) {
+        const uint32_t width = 1 + uint32_t(seed % 9), height = 1 + uint32_t(seed * 7 % 23);
+        const TestPicture picture = MakePicture(width, height, 2 + seed % 5, false, false, seed);
+        std::vector<uint8_t> eight;
+        std::vector<uint16_t> sixteen;
+        for (size_t i = 0; i < picture.rgba.size(); i += 4) {
+            eight.push_back(uint8_t(picture.rgba[i] | 0xF0));  // escapes are frequent
+            sixteen.push_back(uint16_t(picture.rgba[i] << 8 | picture.rgba[i + 1]));
+        }
+        ByteBuffer stream;
+        ASSERT_EQ(author::EncodePms8Stream(eight.data(), eight.size(), width, ParseStrategy::Shortest, stream), AuthorStatus::Ok);
+        EXPECT_EQ(stream.size(), ExhaustiveShortest(eight, width, false)) << seed;
+        ASSERT_EQ(author::EncodePms16Stream(sixteen.data(), sixteen.size(), width, ParseStrategy::Shortest, stream),
+                  AuthorStatus::Ok);
+        EXPECT_EQ(stream.size(), ExhaustiveShortest(sixteen, width, true)) << seed;
+    }
+}
+
+}  // namespace

@@ -39,11 +39,14 @@ bool ListDirectory(const std::string& path, std::vector<std::string>& names, std
     return true;
 }
 
-bool NameToCodePage932(const std::string& name, std::string& converted) {
-    iconv_t converter = iconv_open("CP932", "UTF-8");
+namespace {
+
+// `from` converted by iconv, or false when some byte sequence has no match.
+bool Convert(const char* to, const char* fromCode, const std::string& from, std::string& converted) {
+    iconv_t converter = iconv_open(to, fromCode);
     if (converter == reinterpret_cast<iconv_t>(-1)) return false;
-    std::string input = name;
-    std::string output(name.size() * 2 + 4, '\0');
+    std::string input = from;
+    std::string output(from.size() * 4 + 4, '\0');
     char* in = &input[0];
     char* out = &output[0];
     size_t inLeft = input.size(), outLeft = output.size();
@@ -51,6 +54,19 @@ bool NameToCodePage932(const std::string& name, std::string& converted) {
     iconv_close(converter);
     if (!ok || inLeft != 0) return false;
     converted.assign(output.data(), output.size() - outLeft);
+    return true;
+}
+
+}  // namespace
+
+// UTF-8 names are converted. A name that is not UTF-8 but reads as code page
+// 932 is kept as it is: such names come from tools that write archive names
+// as stored, and packing them again must give the same names.
+bool NameToCodePage932(const std::string& name, std::string& converted) {
+    std::string unused;
+    if (Convert("UTF-8", "UTF-8", name, unused)) return Convert("CP932", "UTF-8", name, converted);
+    if (!Convert("UTF-8", "CP932", name, unused)) return false;
+    converted = name;
     return true;
 }
 

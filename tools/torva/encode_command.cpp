@@ -160,7 +160,7 @@ int RunEncode(const std::vector<std::string>& arguments) {
     const bool overwrite = line.has("--overwrite"), verbose = line.has("-v", "--verbose");
     const std::string directory = toFile ? std::string() : output;
     std::string error;
-    if (!toFile && !MakeDirectories(directory, error)) {
+    if (!MakeDirectories(toFile ? output.substr(0, output.size() - BaseName(output).size()) : directory, error)) {
         std::fprintf(stderr, "torva: %s\n", error.c_str());
         return ExitFailed;
     }

@@ -215,7 +215,8 @@ int RunPack(const std::vector<std::string>& arguments) {
 
     StagedFile staged;
     std::string error;
-    if (!staged.open(archive, error)) {
+    if (!MakeDirectories(archive.substr(0, archive.size() - BaseName(archive).size()), error) ||
+        !staged.open(archive, error)) {
         std::fprintf(stderr, "torva: %s\n", error.c_str());
         return ExitFailed;
     }

@@ -417,3 +417,52 @@ TEST(PmsParserTest, ShortestParseIsTheShortestThereIs) {
 }
 
 }  // namespace
+
+namespace {
+
+// A palette picture keeps its palette's order: the bitmap's colour table is
+// the input palette, and its pixels are the input indices.
+TEST(AuthorPaletteTest, PalettePicturesKeepTheirOrder) {
+    for (const PictureFormat format : {PictureFormat::Pms8, PictureFormat::Vsp}) {
+        const bool vsp = format == PictureFormat::Vsp;
+        const uint32_t width = 16, height = 5, entries = vsp ? 16 : 200;
+        std::vector<uint8_t> palette(entries * 4), indices(width * height), rgba(width * height * 4);
+        for (uint32_t e = 0; e < entries; ++e) {
+            const uint32_t v = (entries - 1 - e) * (vsp ? 17 : 1);  // reversed, so first appearance differs
+            palette[e * 4] = uint8_t(v), palette[e * 4 + 1] = uint8_t(vsp ? 255 - v : e), palette[e * 4 + 2] = 34;
+            palette[e * 4 + 3] = 255;
+        }
+        for (uint32_t i = 0; i < width * height; ++i) {
+            indices[i] = uint8_t((i * 7 + 3) % (vsp ? 16 : 13));
+            std::memcpy(&rgba[i * 4], &palette[indices[i] * 4], 4);
+        }
+        author::SourcePicture source;
+        source.width = width;
+        source.height = height;
+        source.rgba = rgba.data();
+        source.indices = indices.data();
+        source.palette = palette.data();
+        source.paletteSize = entries;
+        EncodeOptions options;
+        options.format = format;
+        ByteBuffer file;
+        ASSERT_EQ(author::EncodePicture(source, options, file), AuthorStatus::Ok);
+        const torvatest::BitmapResult bmp =
+            torvatest::GetBitmap(Bytes(file.data(), file.data() + file.size()), vsp ? "p.vsp" : "p.pms", -1);
+        ASSERT_EQ(bmp.result, 0);
+        for (uint32_t e = 0; e < entries; ++e) {
+            const uint8_t* entry = bmp.bytes.data() + 54 + e * 4;
+            EXPECT_EQ(entry[2], palette[e * 4]) << e;
+            EXPECT_EQ(entry[1], palette[e * 4 + 1]) << e;
+        }
+        for (uint32_t y = 0; y < height; ++y) {
+            const uint8_t* row = bmp.pixels() + (height - 1 - y) * (vsp ? width / 2 : width);
+            for (uint32_t x = 0; x < width; ++x) {
+                const unsigned index = vsp ? (row[x / 2] >> (x % 2 ? 0 : 4)) & 15 : row[x];
+                EXPECT_EQ(index, indices[y * width + x]);
+            }
+        }
+    }
+}
+
+}  // namespace

@@ -201,8 +201,9 @@ TEST_F(Authoring, NeverOverwritesWithoutBeingTold) {
     EXPECT_EQ(torva({"pack", "set/a9.bin", "-o", "out/flat.qnt.alk", "--overwrite"}).status, 0);
 }
 
-// name, position, size, UTC time (0 for ALK) of each member, as the plug-in lists them.
-std::string Listing(const std::string& directory, const std::string& name) {
+// name, position, size and the first bytes of each member, as the plug-in
+// lists them; `times` gets the members' time stamps (local time).
+std::string Listing(const std::string& directory, const std::string& name, std::vector<uint64_t>* times = nullptr) {
     const std::string path = directory + "/" + name;
     const std::string bytes = ReadFile(path);
     torvatest::TempFile temp(torvatest::Bytes(bytes.begin(), bytes.end()), ".bin");
@@ -218,6 +219,7 @@ std::string Listing(const std::string& directory, const std::string& name) {
     for (int32_t i = 0; i < count; ++i) {
         ArchiveEntry e;
         std::memcpy(&e, raw.data() + size_t(i) * sizeof e, sizeof e);
+        if (times != nullptr) times->push_back(uint64_t(e.timestamp.dwHighDateTime) << 32 | e.timestamp.dwLowDateTime);
         listing += std::string(e.name) + " " + std::to_string(e.position) + " " + std::to_string(e.size) + " " +
                    bytes.substr(size_t(e.position), size_t(e.size)).substr(0, 12) + "\n";
     }
@@ -255,8 +257,15 @@ TEST_F(Authoring, PacksInTheOrderGivenAndExtractedMembersPackTheSame) {
             EXPECT_FALSE(Exists(work_ + "/" + archive));
         }
     }
-    // ALD time stamps are the files' modification times, in UTC.
-    EXPECT_NE(torva({"list", "x.ald"}).out.find("2023-11-14 22:13:20"), std::string::npos);
+    // ALD time stamps are the files' modification times; the plug-in lists
+    // them in local time.
+    std::vector<uint64_t> times;
+    Listing(work_, "x.ald", &times);
+    const uint64_t stamp = (1700000000 + 11644473600ull) * 10000000ull;
+    FILETIME utc = {DWORD(stamp), DWORD(stamp >> 32)}, local = {0, 0};
+    FileTimeToLocalFileTime(&utc, &local);
+    ASSERT_EQ(times.size(), 5u);
+    for (size_t i : {0, 1, 2, 4}) EXPECT_EQ(times[i], uint64_t(local.dwHighDateTime) << 32 | local.dwLowDateTime) << i;
 
     // Extract, pack again: the same listing and member bytes.
     for (const char* archive : {"x.ald", "x.alk"}) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -304,7 +305,7 @@ TEST(ArchivePackerTest, MembersListAndReadBackThroughThePlugin) {
             EXPECT_EQ(l.size, sizes[i]);
             EXPECT_EQ(l.time, ald ? LocalTime(members[i].fileTime) : 0u);
             ASSERT_LE(l.position + l.size, archive.size());
-            EXPECT_EQ(std::memcmp(archive.data() + l.position, data[i].data(), sizes[i]), 0);
+            EXPECT_TRUE(std::equal(data[i].begin(), data[i].end(), archive.data() + l.position));
         }
     }
 }

@@ -1,11 +1,10 @@
 #include "author/byte_buffer.h"
 
-#include <cstdlib>
 #include <cstring>
 
 namespace author {
 
-ByteBuffer::~ByteBuffer() { std::free(data_); }
+ByteBuffer::~ByteBuffer() { delete[] data_; }
 
 ByteBuffer::ByteBuffer(ByteBuffer&& other) noexcept
     : data_(other.data_), size_(other.size_), capacity_(other.capacity_), failed_(other.failed_) {
@@ -16,7 +15,7 @@ ByteBuffer::ByteBuffer(ByteBuffer&& other) noexcept
 
 ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept {
     if (this != &other) {
-        std::free(data_);
+        delete[] data_;
         data_ = other.data_;
         size_ = other.size_;
         capacity_ = other.capacity_;
@@ -30,12 +29,14 @@ ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept {
 
 bool ByteBuffer::reserve(size_t capacity) {
     if (capacity <= capacity_) return true;
-    void* grown = std::realloc(data_, capacity);
+    uint8_t* grown = new (std::nothrow) uint8_t[capacity];
     if (grown == nullptr) {
         failed_ = true;
         return false;
     }
-    data_ = static_cast<uint8_t*>(grown);
+    if (size_ > 0) std::memcpy(grown, data_, size_);
+    delete[] data_;
+    data_ = grown;
     capacity_ = capacity;
     return true;
 }

@@ -6,12 +6,9 @@
 
 namespace author {
 
-AuthorStatus EncodePicture(const SourcePicture& picture, const EncodeOptions& options, ByteBuffer& file,
-                           EncodeReport* report) {
-    EncodeReport local;
-    EncodeReport& r = report != nullptr ? *report : local;
-    r = EncodeReport();
-    file.resize(0);
+namespace {
+
+AuthorStatus EncodeAs(const SourcePicture& picture, const EncodeOptions& options, ByteBuffer& file, EncodeReport& r) {
     if (picture.width == 0 || picture.height == 0) return AuthorStatus::EmptyPicture;
     if (!PictureSizeAllowed(picture.width, picture.height)) return AuthorStatus::TooLarge;
     const uint64_t count = uint64_t(picture.width) * picture.height;
@@ -69,6 +66,20 @@ AuthorStatus EncodePicture(const SourcePicture& picture, const EncodeOptions& op
     }
     }
     return AuthorStatus::TooLarge;
+}
+
+}  // namespace
+
+AuthorStatus EncodePicture(const SourcePicture& picture, const EncodeOptions& options, ByteBuffer& file,
+                           EncodeReport* report) {
+    EncodeReport local;
+    EncodeReport& r = report != nullptr ? *report : local;
+    r = EncodeReport();
+    file = ByteBuffer();
+    const AuthorStatus status = EncodeAs(picture, options, file, r);
+    // Nothing of a file that could not be finished is handed out.
+    if (status != AuthorStatus::Ok) file = ByteBuffer();
+    return status;
 }
 
 }  // namespace author

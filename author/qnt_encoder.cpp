@@ -27,31 +27,30 @@ inline uint8_t Residual(const uint8_t* rgba, uint32_t width, uint32_t x, uint32_
 // libdeflate at its strongest level; on the rare (small) stream where zlib's
 // strongest level does better, zlib's stream is kept, so a file is never
 // larger than zlib would make it.
-bool Compress(const ByteBuffer& raw, ByteBuffer& out, uint32_t* compressedSize) {
+AuthorStatus Compress(const ByteBuffer& raw, ByteBuffer& out, uint32_t* compressedSize) {
     libdeflate_compressor* compressor = libdeflate_alloc_compressor(12);
-    if (compressor == nullptr) return false;
+    if (compressor == nullptr) return AuthorStatus::OutOfMemory;
     const size_t bound = libdeflate_zlib_compress_bound(compressor, raw.size());
     const size_t start = out.size();
-    bool ok = out.resize(start + bound);
     size_t written = 0;
-    if (ok) {
+    if (out.resize(start + bound)) {
         written = libdeflate_zlib_compress(compressor, raw.data(), raw.size(), out.data() + start, bound);
-        ok = written != 0 && written <= UINT32_MAX;
     }
     libdeflate_free_compressor(compressor);
-    if (!ok) return false;
-    if (raw.size() <= UINT32_MAX) {
-        ByteBuffer zlib;
-        uLongf length = compressBound(uLong(raw.size()));
-        if (zlib.resize(length) && compress2(zlib.data(), &length, raw.data(), uLong(raw.size()), 9) == Z_OK &&
-            length < written) {
-            for (size_t i = 0; i < length; ++i) out.data()[start + i] = zlib.data()[i];
-            written = length;
-        }
+    if (out.failed()) return AuthorStatus::OutOfMemory;
+    if (written == 0 || written > UINT32_MAX || raw.size() > UINT32_MAX) return AuthorStatus::CompressionFailed;
+    ByteBuffer zlib;
+    uLongf length = compressBound(uLong(raw.size()));
+    if (!zlib.resize(length)) return AuthorStatus::OutOfMemory;
+    const int result = compress2(zlib.data(), &length, raw.data(), uLong(raw.size()), 9);
+    if (result == Z_MEM_ERROR) return AuthorStatus::OutOfMemory;
+    if (result == Z_OK && length < written) {
+        for (size_t i = 0; i < length; ++i) out.data()[start + i] = zlib.data()[i];
+        written = length;
     }
     out.resize(start + written);
     *compressedSize = uint32_t(written);
-    return true;
+    return AuthorStatus::Ok;
 }
 
 bool AnyTranslucent(const uint8_t* rgba, uint64_t pixels) {
@@ -109,15 +108,13 @@ AuthorStatus EncodeQnt(const uint8_t* rgba, uint32_t width, uint32_t height, Byt
     file.resize(0);
     if (!file.resize(kQntHeaderSize)) return AuthorStatus::OutOfMemory;
     uint32_t colourSize = 0, alphaSize = 0;
-    if (!Compress(residuals, file, &colourSize)) {
-        return file.failed() ? AuthorStatus::OutOfMemory : AuthorStatus::CompressionFailed;
-    }
+    status = Compress(residuals, file, &colourSize);
+    if (status != AuthorStatus::Ok) return status;
     if (alpha) {
         status = QntAlphaResiduals(rgba, width, height, residuals);
         if (status != AuthorStatus::Ok) return status;
-        if (!Compress(residuals, file, &alphaSize)) {
-            return file.failed() ? AuthorStatus::OutOfMemory : AuthorStatus::CompressionFailed;
-        }
+        status = Compress(residuals, file, &alphaSize);
+        if (status != AuthorStatus::Ok) return status;
     }
     const uint8_t magic[4] = {'Q', 'N', 'T', 0};
     for (int i = 0; i < 4; ++i) file.data()[i] = magic[i];

@@ -39,7 +39,8 @@ const char kEncodeHelp[] =
     "  --at X,Y               VSP position on the 640 x 400 screen (X a multiple\n"
     "                         of 8; default 0,0)\n"
     "  --overwrite            replace existing files (never replaced otherwise)\n"
-    "  -v, --verbose          name each file written\n"
+    "  -v, --verbose          name each file written, with its size (and for PMS\n"
+    "                         and VSP the size a greedy parse would give)\n"
     "  -h, --help             show this help\n";
 
 struct FormatName {
@@ -225,8 +226,18 @@ int RunEncode(const std::vector<std::string>& arguments) {
             continue;
         }
         if (verbose) {
-            std::printf("%s -> %s (%s, %llu bytes)\n", input.c_str(), target.c_str(), format.title,
-                        static_cast<unsigned long long>(encoded.size()));
+            // Beside the size, what a greedy parse of the same codes would give.
+            std::string yardstick;
+            if (chosen.format != author::PictureFormat::Qnt) {
+                author::EncodeOptions greedy = chosen;
+                greedy.strategy = author::ParseStrategy::Greedy;
+                author::ByteBuffer other;
+                if (author::EncodePicture(picture.source(), greedy, other) == author::AuthorStatus::Ok) {
+                    yardstick = "; a greedy parse: " + std::to_string(other.size());
+                }
+            }
+            std::printf("%s -> %s (%s, %llu bytes%s)\n", input.c_str(), target.c_str(), format.title,
+                        static_cast<unsigned long long>(encoded.size()), yardstick.c_str());
         }
     }
     std::fflush(stdout);

@@ -1,11 +1,17 @@
-// A PNG encoder over zlib for the bitmaps the plug-in returns. Native and
-// Windows builds use this same encoder with the same zlib settings, so the
-// same bitmap gives the same PNG bytes on both.
+// The PNG writer for the bitmaps the plug-in returns: the chunk layout is
+// ours, the compression and the checksums are libdeflate's. Native and Windows
+// builds use the same libdeflate version with the same settings, so the same
+// bitmap gives the same PNG bytes on both.
 //
-//   4-bit and 8-bit bitmaps   -> palette PNG of the same bit depth
+//   4-bit and 8-bit bitmaps   -> palette PNG; indices as stored, the palette
+//                                up to the highest index used, at the smallest
+//                                bit depth (1, 2, 4 or 8) that addresses it
 //   16-bit (5-5-5) bitmaps    -> 8-bit RGB, each 5-bit channel widened
 //   24-bit bitmaps            -> 8-bit RGB
 //   32-bit bitmaps            -> 8-bit RGBA, the fourth byte being alpha
+//
+// Colour rows take, each, the filter that minimises the sum of the magnitudes
+// of its output; palette rows are left unfiltered.
 #pragma once
 
 #include <string>
@@ -17,6 +23,9 @@ namespace torva {
 // How hard the compressor works: `Fast` for speed, `Best` for size, `Default`
 // between them.
 enum class PngLevel { Fast, Default, Best };
+
+// The libdeflate compression level that `level` stands for.
+int DeflateLevel(PngLevel level);
 
 // Encodes the picture; on failure returns false and says why in `error`.
 bool EncodePng(const BitmapView& bitmap, PngLevel level, std::string& png, std::string& error);

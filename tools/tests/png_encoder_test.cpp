@@ -65,7 +65,7 @@ struct Written {
     Samples rgba;              // as libpng reads it, where it is available
 };
 
-Written Write(const std::string& bitmap, uint32_t w, uint32_t h, size_t rowBytes) {
+Written Write(const std::string& bitmap, [[maybe_unused]] uint32_t w, uint32_t h, size_t rowBytes) {
     torva::BitmapView view;
     std::string error, png;
     Written out;

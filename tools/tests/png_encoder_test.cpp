@@ -22,8 +22,9 @@ uint8_t PaletteRed(unsigned i) { return uint8_t(i * 3 + 1); }
 uint8_t PaletteGreen(unsigned i) { return uint8_t(255 - i); }
 uint8_t PaletteBlue(unsigned i) { return uint8_t(i * 7); }
 
-// A bitmap of 4, 8, 24 or 32 bits from samples in PNG order, top row first:
-// indices, or red, green, blue (and alpha). Row padding and the unused nibble
+// A bitmap of 4, 8, 16, 24 or 32 bits from samples in PNG order, top row
+// first: indices, or red, green, blue (and alpha; 16 bits keep the top five
+// bits of each). Row padding and the unused nibble
 // of an odd 4-bit row hold `fill`, which no reader may take for pixels.
 std::string BitmapOf(unsigned bits, uint32_t w, uint32_t h, const Samples& samples, uint8_t fill) {
     const size_t entries = bits <= 8 ? size_t(1) << bits : 0, offset = 54 + 4 * entries;
@@ -38,7 +39,7 @@ std::string BitmapOf(unsigned bits, uint32_t w, uint32_t h, const Samples& sampl
         const char entry[4] = {char(PaletteBlue(i)), char(PaletteGreen(i)), char(PaletteRed(i)), 0};
         std::memcpy(&s[54 + 4 * i], entry, 4);
     }
-    const size_t channels = bits / 8;
+    const size_t channels = bits == 16 ? 3 : bits / 8;
     for (uint32_t y = 0; y < h; ++y) {
         uint8_t* row = reinterpret_cast<uint8_t*>(&s[offset + (h - 1 - y) * stride]);
         for (uint32_t x = 0; x < w; ++x) {
@@ -47,6 +48,10 @@ std::string BitmapOf(unsigned bits, uint32_t w, uint32_t h, const Samples& sampl
                 row[x / 2] = uint8_t(x % 2 == 0 ? (row[x / 2] & 0x0F) | index << 4 : (row[x / 2] & 0xF0) | index);
             } else if (bits == 8) {
                 row[x] = samples[y * w + x];
+            } else if (bits == 16) {
+                const uint8_t* p = &samples[(size_t(y) * w + x) * 3];
+                const unsigned v = (p[0] >> 3) << 10 | (p[1] >> 3) << 5 | p[2] >> 3;
+                row[2 * x] = uint8_t(v), row[2 * x + 1] = uint8_t(v >> 8);
             } else {
                 const uint8_t* p = &samples[(size_t(y) * w + x) * channels];
                 uint8_t* q = row + x * channels;
@@ -60,7 +65,7 @@ std::string BitmapOf(unsigned bits, uint32_t w, uint32_t h, const Samples& sampl
 
 struct Written {
     uint8_t depth = 0, colourType = 0;
-    size_t paletteEntries = 0;
+    size_t paletteEntries = 0, alphaEntries = 0;
     std::vector<int> filters;  // the filter type of each row
     Samples rgba;              // as libpng reads it, where it is available
 };
@@ -78,6 +83,7 @@ Written Write(const std::string& bitmap, [[maybe_unused]] uint32_t w, uint32_t h
         const std::string type = png.substr(at + 4, 4);
         if (type == "IHDR") out.depth = p[16], out.colourType = p[17];
         if (type == "PLTE") out.paletteEntries = length / 3;
+        if (type == "tRNS") out.alphaEntries = length;
         if (type == "IDAT") idat += png.substr(at + 8, length);
         at += 12 + length;
     }
@@ -137,6 +143,48 @@ TEST(PngPalette, SmallestDepthForTheHighestIndexUsedIndicesKept) {
     }
 }
 
+TEST(PngPalette, TrueColourOfAtMost256ColoursTakesAPaletteOfThem) {
+    struct Case {
+        unsigned bits;
+        uint32_t colours;
+        int transparent;  // the one colour with alpha 0, or -1
+        uint8_t colourType, depth;
+        size_t alphaEntries;
+    };
+    const Case cases[] = {
+        {24, 2, -1, 3, 1, 0},  {16, 3, -1, 3, 2, 0},   {32, 5, -1, 3, 4, 0},   {32, 17, 1, 3, 8, 2},
+        {32, 4, 0, 3, 2, 1},   {24, 256, -1, 3, 8, 0}, {24, 257, -1, 2, 8, 0}, {16, 257, -1, 2, 8, 0},
+        {32, 257, 3, 6, 8, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.bits << "-bit, " << c.colours << " colours");
+        // Two rows: each colour once, then the same colours backwards. 16-bit
+        // colours are 5-bit levels.
+        const size_t n = c.bits == 32 ? 4 : 3;
+        Samples s;
+        for (uint32_t row = 0; row < 2; ++row) {
+            for (uint32_t x = 0; x < c.colours; ++x) {
+                const uint32_t i = row == 0 ? x : c.colours - 1 - x;
+                const uint8_t alpha = int(i) == c.transparent ? 0 : 255;
+                const uint8_t colour[4] = {uint8_t(i % 32 * 8), uint8_t(i / 32 * 8), 0x50, alpha};
+                s.insert(s.end(), colour, colour + n);
+            }
+        }
+        const Written png = Write(BitmapOf(c.bits, c.colours, 2, s, 0xFF), c.colours, 2,
+                                  c.colourType == 3 ? (c.colours * c.depth + 7) / 8 : c.colours * n);
+        EXPECT_EQ(png.colourType, c.colourType);
+        EXPECT_EQ(png.depth, c.depth);
+        EXPECT_EQ(png.paletteEntries, c.colourType == 3 ? c.colours : 0);
+        EXPECT_EQ(png.alphaEntries, c.alphaEntries);
+        for (size_t i = 0; i < png.rgba.size() / 4; ++i) {
+            for (size_t k = 0; k < 4; ++k) {
+                const uint8_t v = k < n ? s[i * n + k] : 255;
+                ASSERT_EQ(png.rgba[4 * i + k], c.bits == 16 && k < 3 ? v | v >> 5 : v) << "pixel " << i << ":" << k;
+            }
+        }
+    }
+}
+
 // Rows made so that each filter in turn leaves the least, wide enough for
 // whole vector blocks and a remainder: row 0 a constant (Sub leaves zeros),
 // row 1 noise f, row 2 f + 100 (as f + g for any g, Paeth leaves the least of
@@ -147,7 +195,7 @@ TEST(PngFilters, EachRowTakesTheFilterThatLeavesTheLeast) {
     for (const unsigned bits : {24u, 32u}) {
         SCOPED_TRACE(bits);
         const size_t n = bits / 8;
-        const uint32_t w = 37, h = 6;
+        const uint32_t w = 101, h = 6;  // over 256 colours, so no palette
         const size_t rowBytes = w * n;
         Samples s(rowBytes * h, 0);
         uint32_t noise = 12345;

@@ -144,8 +144,11 @@ TEST_P(PngEncoding, HeaderMatchesDepthAndPixelsSurviveARoundTrip) {
 
 INSTANTIATE_TEST_SUITE_P(AllDepths, PngEncoding,
                          testing::Values(PngCase{7, 5, 4, 3, 4}, PngCase{1, 1, 4, 3, 1}, PngCase{9, 4, 8, 3, 8},
-                                         PngCase{5, 3, 16, 2, 8}, PngCase{6, 6, 24, 2, 8},
-                                         PngCase{3, 7, 24, 2, 8}, PngCase{5, 4, 32, 6, 8}));
+                                         PngCase{29, 11, 16, 2, 8}, PngCase{40, 9, 24, 2, 8},
+                                         PngCase{19, 17, 24, 2, 8}, PngCase{23, 13, 32, 6, 8},
+                                         // Few colours: a palette of them.
+                                         PngCase{5, 3, 16, 3, 4}, PngCase{3, 7, 24, 3, 8},
+                                         PngCase{5, 4, 32, 3, 8}));
 
 TEST(BitmapView, RejectsBitmapsThatAreCutShortOrOdd) {
     std::vector<Rgba> expected;

@@ -77,7 +77,13 @@ int DeflateLevel(PngLevel level) {
 }
 
 bool EncodePng(const BitmapView& bitmap, PngLevel level, std::string& png, std::string& error) {
-    const PngLayout layout = ChoosePngLayout(bitmap);
+    const std::unique_ptr<PngLayout> layoutHolder(new (std::nothrow) PngLayout);
+    if (!layoutHolder) {
+        error = "not enough memory to write the picture as PNG";
+        return false;
+    }
+    PngLayout& layout = *layoutHolder;
+    ChoosePngLayout(bitmap, layout);
     const uint64_t streamSize = (uint64_t(layout.rowBytes) + 1) * bitmap.height();
     const Buffer stream = FilteredRows(bitmap, layout, streamSize);
     const std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
@@ -105,7 +111,7 @@ bool EncodePng(const BitmapView& bitmap, PngLevel level, std::string& png, std::
 
     uint8_t palette[256 * 3];
     for (size_t i = 0; i < layout.paletteEntries; ++i) {
-        const Rgb& c = bitmap.palette()[i];
+        const Rgb& c = layout.palette[i];
         palette[3 * i] = c.red;
         palette[3 * i + 1] = c.green;
         palette[3 * i + 2] = c.blue;
@@ -114,7 +120,7 @@ bool EncodePng(const BitmapView& bitmap, PngLevel level, std::string& png, std::
     const size_t idatChunks = (packedSize + kMaxIdatBytes - 1) / kMaxIdatBytes;
     try {
         png.clear();
-        png.reserve(8 + 25 + 12 + sizeof palette + packedSize + 12 * idatChunks + 12);
+        png.reserve(8 + 25 + 12 + sizeof palette + 12 + layout.alphaEntries + packedSize + 12 * idatChunks + 12);
     } catch (const std::bad_alloc&) {
         error = "not enough memory to write the picture as PNG";
         return false;
@@ -122,6 +128,7 @@ bool EncodePng(const BitmapView& bitmap, PngLevel level, std::string& png, std::
     png.assign("\x89PNG\r\n\x1a\n", 8);
     PutChunk(png, "IHDR", header, sizeof header);
     if (layout.paletteEntries > 0) PutChunk(png, "PLTE", palette, 3 * layout.paletteEntries);
+    if (layout.alphaEntries > 0) PutChunk(png, "tRNS", layout.alpha, layout.alphaEntries);
     for (size_t at = 0; at < packedSize; at += kMaxIdatBytes) {
         PutChunk(png, "IDAT", packed.get() + at, std::min(kMaxIdatBytes, packedSize - at));
     }

@@ -27,85 +27,79 @@ unsigned HighestIndex(const BitmapView& bitmap) {
     return highest;
 }
 
-// 5-bit channels widened to 8 bits by repeating their high bits.
-struct Widen5 {
-    uint8_t table[32];
-    constexpr Widen5() : table() {
-        for (unsigned v = 0; v < 32; ++v) table[v] = uint8_t(v << 3 | v >> 2);
-    }
-};
-constexpr Widen5 kWiden5;
+uint8_t DepthFor(size_t highestIndex) {
+    return highestIndex < 2 ? 1 : highestIndex < 4 ? 2 : highestIndex < 16 ? 4 : 8;
+}
+
+void PackIndex(uint8_t* out, unsigned depth, uint32_t x, unsigned index) {
+    const unsigned perByte = 8 / depth;
+    out[x / perByte] |= uint8_t(index << (8 - depth - (x % perByte) * depth));
+}
 
 }  // namespace
 
-PngLayout ChoosePngLayout(const BitmapView& bitmap) {
-    PngLayout layout;
+void ChoosePngLayout(const BitmapView& bitmap, PngLayout& layout) {
     const uint64_t w = bitmap.width();
-    switch (bitmap.bitCount()) {
-    case 4:
-    case 8: {
+    const unsigned bits = bitmap.bitCount();
+    layout.paletteEntries = layout.alphaEntries = 0;
+    layout.fromTrueColour = bits > 8 && GatherColours(bitmap, layout.colours);
+    if (bits <= 8) {
         const unsigned highest = HighestIndex(bitmap);
-        layout.colourType = 3;
+        std::copy(bitmap.palette().begin(), bitmap.palette().begin() + highest + 1, layout.palette);
         layout.paletteEntries = highest + 1;
-        layout.bitDepth = highest < 2 ? 1 : highest < 4 ? 2 : highest < 16 ? 4 : 8;
+    } else if (layout.fromTrueColour) {
+        layout.paletteEntries = layout.colours.size();
+        for (size_t i = 0; i < layout.paletteEntries; ++i) {
+            const uint32_t c = layout.colours.colour(i);
+            layout.palette[i] = Rgb{uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)};
+            layout.alpha[i] = uint8_t(c >> 24);
+            if (layout.alpha[i] != 0xFF) layout.alphaEntries = i + 1;
+        }
+    }
+    if (layout.paletteEntries > 0) {
+        layout.colourType = 3;
+        layout.bitDepth = DepthFor(layout.paletteEntries - 1);
         layout.pixelBytes = 1;
         layout.rowBytes = size_t((w * layout.bitDepth + 7) / 8);
-        return layout;
+        return;
     }
-    case 32:
-        layout.colourType = 6;
-        layout.pixelBytes = 4;
-        break;
-    default:  // 16 (5-5-5) and 24
-        layout.colourType = 2;
-        layout.pixelBytes = 3;
-        break;
-    }
+    layout.colourType = bits == 32 ? 6 : 2;
+    layout.bitDepth = 8;
+    layout.pixelBytes = bits == 32 ? 4 : 3;
     layout.rowBytes = size_t(w * layout.pixelBytes);
-    return layout;
 }
 
 void PngRowSamples(const BitmapView& bitmap, const PngLayout& layout, uint32_t y, uint8_t* out) {
     const uint8_t* src = bitmap.row(y);
     const uint32_t w = bitmap.width();
     const unsigned bits = bitmap.bitCount();
-    if (layout.colourType == 3) {
-        if (layout.bitDepth == bits) {
-            std::memcpy(out, src, layout.rowBytes);
-            if (bits == 4 && w % 2 != 0) out[layout.rowBytes - 1] &= 0xF0;  // the unused low nibble
-            return;
-        }
-        std::memset(out, 0, layout.rowBytes);
-        const unsigned depth = layout.bitDepth, perByte = 8 / depth;
-        for (uint32_t x = 0; x < w; ++x) {
-            out[x / perByte] |= uint8_t(Index(src, bits, x) << (8 - depth - (x % perByte) * depth));
+    if (layout.colourType != 3) {
+        for (uint32_t x = 0; x < w; ++x, out += layout.pixelBytes) {
+            const uint32_t c = PixelColour(src, bits, x);
+            out[0] = uint8_t(c >> 16);
+            out[1] = uint8_t(c >> 8);
+            out[2] = uint8_t(c);
+            if (layout.pixelBytes == 4) out[3] = uint8_t(c >> 24);
         }
         return;
     }
-    switch (bits) {
-    case 16:
-        for (uint32_t x = 0; x < w; ++x, out += 3) {
-            const unsigned p = src[2 * x] | src[2 * x + 1] << 8;
-            out[0] = kWiden5.table[(p >> 10) & 31];
-            out[1] = kWiden5.table[(p >> 5) & 31];
-            out[2] = kWiden5.table[p & 31];
-        }
-        break;
-    case 24:
-        for (uint32_t x = 0; x < w; ++x, src += 3, out += 3) {
-            out[0] = src[2];
-            out[1] = src[1];
-            out[2] = src[0];
-        }
-        break;
-    default:  // 32
-        for (uint32_t x = 0; x < w; ++x, src += 4, out += 4) {
-            out[0] = src[2];
-            out[1] = src[1];
-            out[2] = src[0];
-            out[3] = src[3];
-        }
-        break;
+    if (layout.bitDepth == bits) {
+        std::memcpy(out, src, layout.rowBytes);
+        if (bits == 4 && w % 2 != 0) out[layout.rowBytes - 1] &= 0xF0;  // the unused low nibble
+        return;
+    }
+    std::memset(out, 0, layout.rowBytes);
+    if (!layout.fromTrueColour) {
+        for (uint32_t x = 0; x < w; ++x) PackIndex(out, layout.bitDepth, x, Index(src, bits, x));
+        return;
+    }
+    uint32_t last = 0;
+    unsigned number = 0;
+    for (uint32_t x = 0; x < w; ++x) {
+        const uint32_t c = PixelColour(src, bits, x);
+        if (x == 0 || c != last) number = unsigned(layout.colours.find(c));
+        last = c;
+        PackIndex(out, layout.bitDepth, x, number);
     }
 }
 

@@ -34,7 +34,16 @@ private:
 
 // Pixel x of a 16-, 24- or 32-bit row as 0xAARRGGBB (alpha 0xFF below 32
 // bits; 5-bit channels widened by repeating their high bits).
-uint32_t PixelColour(const uint8_t* row, unsigned bitCount, uint32_t x);
+inline uint32_t PixelColour(const uint8_t* row, unsigned bitCount, uint32_t x) {
+    if (bitCount == 16) {
+        const unsigned p = row[2 * x] | row[2 * x + 1] << 8;
+        auto widen = [](unsigned c) { return uint32_t(c << 3 | c >> 2); };
+        return 0xFF000000u | widen((p >> 10) & 31) << 16 | widen((p >> 5) & 31) << 8 | widen(p & 31);
+    }
+    const size_t n = bitCount / 8;
+    const uint8_t* p = row + n * x;
+    return uint32_t(n == 4 ? p[3] : 0xFF) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
 
 // Gathers the colours of a 16-, 24- or 32-bit bitmap into `colours`; false as
 // soon as there are more than 256.

@@ -82,6 +82,14 @@ int DeflateLevel(PngLevel level) {
 }
 
 bool EncodePng(const BitmapView& bitmap, PngLevel level, std::string& png, std::string& error) {
+    return EncodePngAtDeflateLevel(bitmap, DeflateLevel(level), png, error);
+}
+
+bool EncodePngAtDeflateLevel(const BitmapView& bitmap, int deflateLevel, std::string& png, std::string& error) {
+    if (deflateLevel < 0 || deflateLevel > 12) {
+        error = "no compression level " + std::to_string(deflateLevel);
+        return false;
+    }
     const std::unique_ptr<PngLayout> layoutHolder(new (std::nothrow) PngLayout);
     if (!layoutHolder) {
         error = "not enough memory to write the picture as PNG";
@@ -92,7 +100,7 @@ bool EncodePng(const BitmapView& bitmap, PngLevel level, std::string& png, std::
     const uint64_t streamSize = (uint64_t(layout.rowBytes) + 1) * bitmap.height();
     const Buffer stream = FilteredRows(bitmap, layout, streamSize);
     const std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
-        libdeflate_alloc_compressor(DeflateLevel(level)));
+        libdeflate_alloc_compressor(deflateLevel));
     if (!stream || !compressor) {
         error = "not enough memory to write the picture as PNG";
         return false;

@@ -30,4 +30,7 @@ int DeflateLevel(PngLevel level);
 // Encodes the picture; on failure returns false and says why in `error`.
 bool EncodePng(const BitmapView& bitmap, PngLevel level, std::string& png, std::string& error);
 
+// The same at a libdeflate level from 0 to 12, for measurements.
+bool EncodePngAtDeflateLevel(const BitmapView& bitmap, int deflateLevel, std::string& png, std::string& error);
+
 }  // namespace torva

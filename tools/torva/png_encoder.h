@@ -10,6 +10,9 @@
 //   24-bit bitmaps            -> 8-bit RGB
 //   32-bit bitmaps            -> 8-bit RGBA, the fourth byte being alpha
 //
+// except that 16-, 24- and 32-bit bitmaps of at most 256 distinct colours
+// become palette PNGs of those colours (with tRNS for their alpha).
+//
 // Colour rows take, each, the filter that minimises the sum of the magnitudes
 // of its output; palette rows are left unfiltered.
 #pragma once

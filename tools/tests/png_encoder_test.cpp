@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <libdeflate.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -217,6 +218,35 @@ TEST(PngFilters, EachRowTakesTheFilterThatLeavesTheLeast) {
             for (size_t k = 0; k < 4; ++k) {
                 ASSERT_EQ(png.rgba[4 * i + k], k < n ? s[i * n + k] : 255) << "pixel " << i << " channel " << k;
             }
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A noisy gentle gradient, where Average leaves the least in most rows, once
+// at full range (over 64 levels a channel) and once on 5-bit levels (about 10).
+TEST(PngFilters, AverageOnlyWhereAChannelTakesOver64Levels) {
+    for (const uint8_t mask : {uint8_t(0xFF), uint8_t(0xF8)}) {
+        SCOPED_TRACE(int(mask));
+        const uint32_t w = 64, h = 16;
+        Samples s(size_t(w) * h * 3);
+        uint32_t noise = 99;
+        for (size_t i = 0; i < s.size(); ++i) {
+            noise = noise * 1103515245 + 12345;
+            const size_t x = i / 3 % w, y = i / 3 / w;
+            const size_t c = i % 3;
+            s[i] = uint8_t((c * 60 + x / 4 + y + (noise >> 16) % 41) & mask);
+        }
+        const Written png = Write(BitmapOf(24, w, h, s, 0), w, h, size_t(w) * 3);
+        ASSERT_EQ(png.colourType, 2);
+        const auto averages = std::count(png.filters.begin(), png.filters.end(), 3);
+        EXPECT_TRUE(mask == 0xFF ? averages > 8 : averages == 0) << averages << " rows with Average";
+        for (size_t i = 0; i < png.rgba.size() / 4; ++i) {
+            const uint8_t expected[4] = {s[3 * i], s[3 * i + 1], s[3 * i + 2], 255};
+            ASSERT_EQ(std::memcmp(&png.rgba[4 * i], expected, 4), 0) << "pixel " << i;
         }
     }
 }

@@ -60,7 +60,7 @@ Buffer FilteredRows(const BitmapView& bitmap, const PngLayout& layout, uint64_t 
             continue;
         }
         PngRowSamples(bitmap, layout, y, current);
-        FilterRow(current, prior, layout.rowBytes, layout.pixelBytes, out);
+        FilterRow(current, prior, layout.rowBytes, layout.pixelBytes, layout.withAverage, out);
         std::swap(current, prior);
     }
     return stream;

@@ -14,7 +14,8 @@
 // become palette PNGs of those colours (with tRNS for their alpha).
 //
 // Colour rows take, each, the filter that minimises the sum of the magnitudes
-// of its output; palette rows are left unfiltered.
+// of its output (Average left out in pictures of few levels a channel, such
+// as 5-6-5 colour); palette rows are left unfiltered.
 #pragma once
 
 #include <string>

@@ -85,7 +85,8 @@ uint64_t LaneTotal(__m128i sums) {
 
 }  // namespace
 
-void FilterRow(const uint8_t* row, const uint8_t* prior, size_t length, size_t pixelBytes, uint8_t* out) {
+void FilterRow(const uint8_t* row, const uint8_t* prior, size_t length, size_t pixelBytes, bool withAverage,
+               uint8_t* out) {
     const size_t vectorEnd = length - length % 16;
     // A row holds at most 65535 x 8 bytes of at most 128 each: the 32 low bits
     // of each lane hold its whole sum.
@@ -107,7 +108,7 @@ void FilterRow(const uint8_t* row, const uint8_t* prior, size_t length, size_t p
     }
     int best = kNone;
     for (int type = 1; type < kFilterCount; ++type) {
-        if (scores[type] < scores[best]) best = type;
+        if (scores[type] < scores[best] && (withAverage || type != kAverage)) best = type;
     }
 
     out[0] = uint8_t(best);

@@ -36,12 +36,36 @@ void PackIndex(uint8_t* out, unsigned depth, uint32_t x, unsigned index) {
     out[x / perByte] |= uint8_t(index << (8 - depth - (x % perByte) * depth));
 }
 
+bool FewLevelsPerChannel(const BitmapView& bitmap) {
+    constexpr unsigned kMaxLevels = 64;
+    uint64_t seen[3][4] = {};  // a bit per value of red, green and blue
+    for (uint32_t y = 0; y < bitmap.height(); ++y) {
+        const uint8_t* row = bitmap.row(y);
+        for (uint32_t x = 0; x < bitmap.width(); ++x) {
+            const uint32_t c = PixelColour(row, bitmap.bitCount(), x);
+            for (int channel = 0; channel < 3; ++channel) {
+                const unsigned v = (c >> (8 * channel)) & 0xFF;
+                seen[channel][v / 64] |= uint64_t(1) << (v % 64);
+            }
+        }
+        for (const auto& channel : seen) {
+            unsigned levels = 0;
+            for (uint64_t word : channel) {
+                for (; word != 0; word &= word - 1) ++levels;
+            }
+            if (levels > kMaxLevels) return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 void ChoosePngLayout(const BitmapView& bitmap, PngLayout& layout) {
     const uint64_t w = bitmap.width();
     const unsigned bits = bitmap.bitCount();
     layout.paletteEntries = layout.alphaEntries = 0;
+    layout.withAverage = true;
     layout.fromTrueColour = bits > 8 && GatherColours(bitmap, layout.colours);
     if (bits <= 8) {
         const unsigned highest = HighestIndex(bitmap);
@@ -64,6 +88,7 @@ void ChoosePngLayout(const BitmapView& bitmap, PngLayout& layout) {
         return;
     }
     layout.colourType = bits == 32 ? 6 : 2;
+    layout.withAverage = !FewLevelsPerChannel(bitmap);
     layout.bitDepth = 8;
     layout.pixelBytes = bits == 32 ? 4 : 3;
     layout.rowBytes = size_t(w * layout.pixelBytes);

@@ -18,6 +18,7 @@ struct PngLayout {
     size_t alphaEntries = 0;
     size_t pixelBytes = 0;       // bytes of a pixel, at least 1 (the filters' stride)
     size_t rowBytes = 0;         // bytes of a row, without its filter type
+    bool withAverage = true;     // whether rows may take the Average filter
     // For true-colour bitmaps written with a palette: the colours' numbers.
     bool fromTrueColour = false;
     ColourIndex colours;
@@ -34,6 +35,12 @@ struct PngLayout {
 // written with a palette of those colours in order of first appearance, at
 // the smallest bit depth that addresses it: the same pixels in far fewer
 // bytes. Others are RGB, or RGBA from 32 bits.
+//
+// Where no colour channel takes more than 64 distinct values (as in pictures
+// of 5-6-5 or 5-5-5 colour), rows are not filtered with Average: it predicts
+// values between the levels the picture uses, where the other filters predict
+// with its own levels and leave differences of few distinct values, which
+// compress far better.
 void ChoosePngLayout(const BitmapView& bitmap, PngLayout& layout);
 
 // Row `y` of the picture, counted from the top, as `layout` says, into `out`

@@ -66,6 +66,7 @@ void ChoosePngLayout(const BitmapView& bitmap, PngLayout& layout) {
     const unsigned bits = bitmap.bitCount();
     layout.paletteEntries = layout.alphaEntries = 0;
     layout.withAverage = true;
+    layout.colours = ColourIndex();
     layout.fromTrueColour = bits > 8 && GatherColours(bitmap, layout.colours);
     if (bits <= 8) {
         const unsigned highest = HighestIndex(bitmap);

@@ -71,23 +71,29 @@ struct Written {
     Samples rgba;              // as libpng reads it, where it is available
 };
 
-Written Write(const std::string& bitmap, [[maybe_unused]] uint32_t w, uint32_t h, size_t rowBytes) {
+Written Write(const std::string& bitmap) {
     torva::BitmapView view;
     std::string error, png;
     Written out;
     EXPECT_TRUE(view.parse(bitmap, error)) << error;
     EXPECT_TRUE(torva::EncodePng(view, torva::PngLevel::Default, png, error)) << error;
     std::string idat;
+    uint32_t w = 0, h = 0;
     for (size_t at = 8; at + 12 <= png.size();) {
         const auto* p = reinterpret_cast<const uint8_t*>(png.data() + at);
         const size_t length = size_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
         const std::string type = png.substr(at + 4, 4);
-        if (type == "IHDR") out.depth = p[16], out.colourType = p[17];
+        if (type == "IHDR") {
+            w = uint32_t(p[8]) << 24 | p[9] << 16 | p[10] << 8 | p[11];
+            h = uint32_t(p[12]) << 24 | p[13] << 16 | p[14] << 8 | p[15];
+            out.depth = p[16], out.colourType = p[17];
+        }
         if (type == "PLTE") out.paletteEntries = length / 3;
         if (type == "tRNS") out.alphaEntries = length;
         if (type == "IDAT") idat += png.substr(at + 8, length);
         at += 12 + length;
     }
+    const size_t rowBytes = (w * (out.colourType == 2 ? 3 : out.colourType == 6 ? 4 : 1) * out.depth + 7) / 8;
     std::string stream(h * (rowBytes + 1), '\0');
     libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
     EXPECT_EQ(libdeflate_zlib_decompress(inflater, idat.data(), idat.size(), &stream[0], stream.size(), nullptr),
@@ -130,8 +136,7 @@ TEST(PngPalette, SmallestDepthForTheHighestIndexUsedIndicesKept) {
         SCOPED_TRACE(testing::Message() << c.bits << "-bit, width " << c.width << ", depth " << int(c.depth));
         Samples indices = c.indices;
         indices.insert(indices.end(), c.indices.rbegin(), c.indices.rend());
-        const Written png = Write(BitmapOf(c.bits, c.width, 2, indices, 0xFF), c.width, 2,
-                                  (c.width * c.depth + 7) / 8);
+        const Written png = Write(BitmapOf(c.bits, c.width, 2, indices, 0xFF));
         EXPECT_EQ(png.colourType, 3);
         EXPECT_EQ(png.depth, c.depth);
         EXPECT_EQ(png.paletteEntries, size_t(*std::max_element(indices.begin(), indices.end())) + 1);
@@ -171,8 +176,7 @@ TEST(PngPalette, TrueColourOfAtMost256ColoursTakesAPaletteOfThem) {
                 s.insert(s.end(), colour, colour + n);
             }
         }
-        const Written png = Write(BitmapOf(c.bits, c.colours, 2, s, 0xFF), c.colours, 2,
-                                  c.colourType == 3 ? (c.colours * c.depth + 7) / 8 : c.colours * n);
+        const Written png = Write(BitmapOf(c.bits, c.colours, 2, s, 0xFF));
         EXPECT_EQ(png.colourType, c.colourType);
         EXPECT_EQ(png.depth, c.depth);
         EXPECT_EQ(png.paletteEntries, c.colourType == 3 ? c.colours : 0);
@@ -209,7 +213,7 @@ TEST(PngFilters, EachRowTakesTheFilterThatLeavesTheLeast) {
         for (size_t i = 0; i < rowBytes; ++i) {
             s[4 * rowBytes + i] = uint8_t(((i < n ? 0 : s[4 * rowBytes + i - n]) + s[3 * rowBytes + i]) / 2);
         }
-        const Written png = Write(BitmapOf(bits, w, h, s, 0xA5), w, h, rowBytes);
+        const Written png = Write(BitmapOf(bits, w, h, s, 0xA5));
         EXPECT_EQ(png.colourType, bits == 32 ? 6 : 2);
         std::vector<int> filters = png.filters;
         filters.erase(filters.begin() + 1);  // the noise's filter depends on the noise
@@ -240,7 +244,7 @@ TEST(PngFilters, AverageOnlyWhereAChannelTakesOver64Levels) {
             const size_t c = i % 3;
             s[i] = uint8_t((c * 60 + x / 4 + y + (noise >> 16) % 41) & mask);
         }
-        const Written png = Write(BitmapOf(24, w, h, s, 0), w, h, size_t(w) * 3);
+        const Written png = Write(BitmapOf(24, w, h, s, 0));
         ASSERT_EQ(png.colourType, 2);
         const auto averages = std::count(png.filters.begin(), png.filters.end(), 3);
         EXPECT_TRUE(mask == 0xFF ? averages > 8 : averages == 0) << averages << " rows with Average";

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "codec/info_header.h"
+#include "image/info_header.h"
 #include "codec/pms_decoder.h"
-#include "plugin/checked_size.h"
+#include "base/checked_size.h"
 #include "tests/support/test_support.h"
 #include "tests/writers/pms_writer.h"
 

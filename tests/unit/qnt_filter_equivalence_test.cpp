@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "codec/qnt_decoder.h"
-#include "plugin/checked_size.h"
+#include "base/checked_size.h"
 #include "tests/support/test_support.h"
 #include "tests/writers/qnt_writer.h"
 

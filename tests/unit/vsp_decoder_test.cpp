@@ -12,9 +12,9 @@
 #include <tuple>
 #include <vector>
 
-#include "codec/info_header.h"
+#include "image/info_header.h"
 #include "codec/vsp_decoder.h"
-#include "plugin/byte_cursor.h"
+#include "base/byte_cursor.h"
 #include "tests/support/test_support.h"
 #include "tests/writers/vsp_writer.h"
 

@@ -60,15 +60,14 @@ struct Geometry {
 // Width and height as the decoders accept them. The bitmap around the pixels
 // is sized from 16-bit dimensions, so anything outside 1..65535 cannot match
 // it and is refused before a byte is written.
-bool ReadGeometry(const QntHeader& header, Geometry* geometry) {
-    if (header.width < 1 || header.width > kMaxDimension || header.height < 1 || header.height > kMaxDimension) {
-        return false;
-    }
+DecodeStatus ReadGeometry(const QntHeader& header, Geometry* geometry) {
+    if (header.width < 1 || header.height < 1) return DecodeStatus::Corrupt;
+    if (header.width > kMaxDimension || header.height > kMaxDimension) return DecodeStatus::TooLarge;
     geometry->width = static_cast<uint32_t>(header.width);
     geometry->height = static_cast<uint32_t>(header.height);
     geometry->colourSize = header.colourSize;
     geometry->alphaSize = header.alphaSize;
-    return true;
+    return DecodeStatus::Complete;
 }
 
 // Bytes of one colour plane: one 4-byte block per 2x2 pixels, odd edges
@@ -478,7 +477,8 @@ DecodeStatus InflateColour(HeapBuffer* scratch, uint64_t capacity, const unsigne
 // may go on.
 DecodeStatus Prepare(const QntHeader& header, ByteSpan file, const PixelSpan& out, uint32_t pixelBytes,
                      Geometry* g) {
-    if (!ReadGeometry(header, g)) return DecodeStatus::TooLarge;
+    const DecodeStatus geometry = ReadGeometry(header, g);
+    if (geometry != DecodeStatus::Complete) return geometry;
     const uint64_t rowBytes = uint64_t{pixelBytes} * g->width;
     if (!out.fits(rowBytes, g->height)) return DecodeStatus::TooLarge;
     if (header.colourOffset > file.size) return DecodeStatus::OutsideFile;

@@ -83,7 +83,21 @@ TEST_P(PictureStatusTest, ReportsWhatTheDecoderFound) {
     if (picture.pixels() == nullptr) return;  // refused before any pixel: the bitmap is blank
     ASSERT_EQ(bitmap.infoHeader.biWidth, int32_t(picture.width()));
     ASSERT_EQ(bitmap.infoHeader.biHeight, int32_t(picture.height()));
-    const size_t bitmapStride = static_cast<size_t>(torva::RowStride(picture.width(), bitmap.infoHeader.biBitCount));
+    const uint16_t bits = bitmap.infoHeader.biBitCount;
+    const torvasoft::PixelFormat formats[] = {torvasoft::PixelFormat::Indexed4, torvasoft::PixelFormat::Indexed8,
+                                              torvasoft::PixelFormat::Rgb555, torvasoft::PixelFormat::Bgr24,
+                                              torvasoft::PixelFormat::Bgra32};
+    const int formatIndex = bits == 4 ? 0 : bits == 8 ? 1 : bits == 16 ? 2 : bits == 24 ? 3 : 4;
+    EXPECT_EQ(picture.format(), formats[formatIndex]);
+    // The palette is the bitmap's colour table (blue, green, red, 0 each).
+    ASSERT_EQ(picture.palette().size(), bits == 4 ? 16u : bits == 8 ? 256u : 0u);
+    for (size_t i = 0; i < picture.palette().size(); ++i) {
+        const unsigned char* entry = bitmap.bytes.data() + 54 + 4 * i;
+        const torvasoft::PaletteEntry& colour = picture.palette()[i];
+        ASSERT_EQ((std::vector<int>{colour.blue, colour.green, colour.red}),
+                  (std::vector<int>{entry[0], entry[1], entry[2]})) << "entry " << i;
+    }
+    const size_t bitmapStride = static_cast<size_t>(torva::RowStride(picture.width(), bits));
     for (uint32_t y = 0; y < picture.height(); ++y) {
         const unsigned char* bitmapRow = bitmap.pixels() + (picture.height() - 1 - y) * bitmapStride;
         ASSERT_EQ(std::memcmp(picture.row(y), bitmapRow, picture.stride()), 0) << "row " << y;

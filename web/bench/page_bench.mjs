@@ -1,0 +1,87 @@
+// Measures the browser viewer in Debian's chromium beside the native build:
+//
+// 1. Decode time of a 1024x768 QNT and a 16-bit PMS in the page's worker
+//    (torva.decode, pixels out as RGBA) beside torva_decode_time, the same
+//    work natively; the median of REPEAT runs each.
+// 2. The longest task on the page's main thread while an archive of 200
+//    pictures makes its thumbnails, the page scrolled through it a step at
+//    a time; beside it the same scroll once the thumbnails exist (the page's
+//    own cost, without any decoding).
+//
+//   node web/bench/page_bench.mjs [REPEAT]      (after the native and web builds)
+import path from 'node:path';
+import {launch, makeSamples, nativeDecodeTimes, openPage, samples, serve, site} from '../tests/support.mjs';
+
+const repeat = Number(process.argv[2] || 30);
+const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+
+makeSamples();
+const server = await serve(site);
+const browser = await launch();
+try {
+  const files = ['large.qnt', 'large16.pms'].map((name) => path.join(samples, name));
+  const page = await openPage(browser, server.url + 'index.html');
+  await (await page.$('#file-input')).uploadFile(...files);
+  await page.waitForFunction(() => document.querySelectorAll('.card[data-state="decoded"]').length === 2, {timeout: 60000});
+  const inPage = await page.evaluate(async (runs) => {
+    const times = {};
+    for (const collection of collections) {
+      times[collection.name] = [];
+      for (let run = 0; run <= runs; ++run) {
+        const reply = await ask('decode', {fileId: collection.fileId, member: -1, mode: -1});
+        if (run > 0) times[collection.name].push(reply.decodeMs);
+      }
+    }
+    return times;
+  }, repeat);
+  await page.close();
+  const native = nativeDecodeTimes(files, repeat);
+
+  console.log(`Decode time, median of ${repeat} runs (ms):`);
+  console.log('  picture          native    in the page    page / native');
+  for (const name of Object.keys(native)) {
+    const page = median(inPage[name]);
+    console.log(`  ${name.padEnd(15)} ${native[name].median.toFixed(2).padStart(7)}    ${page.toFixed(2).padStart(11)}` +
+                `    ${(page / native[name].median).toFixed(2).padStart(13)}`);
+  }
+
+  const list = await openPage(browser, server.url + 'index.html');
+  await list.evaluate(() => {
+    window.longTasks = [];
+    new PerformanceObserver((entries) => {
+      for (const entry of entries.getEntries()) window.longTasks.push(entry.duration);
+    }).observe({type: 'longtask'});
+  });
+  const scrollThrough = async () => {
+    await list.evaluate(() => { window.longTasks.length = 0; window.scrollTo(0, 0); });
+    const start = Date.now();
+    // A step down, then a wait until the cards in view have their thumbnails.
+    await list.evaluate(async () => {
+      const inView = () => [...document.querySelectorAll('.card')].filter((c) => {
+        const box = c.getBoundingClientRect();
+        return box.bottom > 0 && box.top < innerHeight;
+      });
+      for (;;) {
+        while (!inView().every((c) => c.dataset.state)) await new Promise((r) => setTimeout(r, 10));
+        if (window.scrollY + innerHeight >= document.documentElement.scrollHeight - 1) break;
+        window.scrollBy(0, 300);
+        await new Promise((r) => requestAnimationFrame(r));
+      }
+    });
+    const tasks = await list.evaluate(() => window.longTasks.slice());
+    return {seconds: (Date.now() - start) / 1000, longest: Math.max(0, ...tasks), count: tasks.length};
+  };
+  await (await list.$('#file-input')).uploadFile(path.join(samples, 'many.ald'));
+  await list.waitForFunction(() => document.querySelectorAll('.card').length === 200, {timeout: 60000});
+  const making = await scrollThrough();
+  const made = await scrollThrough();
+  console.log('\nMain thread while 200 thumbnails are made (tasks over 50 ms are reported by the browser):');
+  console.log('  run                               longest task    tasks over 50 ms    seconds');
+  for (const [label, run] of [['making the thumbnails', making], ['baseline: thumbnails already made', made]]) {
+    console.log(`  ${label.padEnd(33)} ${(run.longest.toFixed(0) + ' ms').padStart(12)}    ${String(run.count).padStart(16)}` +
+                `    ${run.seconds.toFixed(1).padStart(7)}`);
+  }
+} finally {
+  await browser.close();
+  await server.close();
+}

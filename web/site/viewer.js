@@ -59,6 +59,13 @@ function ask(op, fields = {}, transfer = [], onProgress = null) {
   });
 }
 
+// A worker that failed to start (or died) fails every request still open.
+worker.onerror = (event) => {
+  notify(text('status.failed', {name: 'torva.js'}) + (event.message ? ' (' + event.message + ')' : ''));
+  for (const waiting of pending.values()) waiting.reject(Object.assign(new Error(event.message), {status: 'failed'}));
+  pending.clear();
+};
+
 worker.onmessage = (event) => {
   const reply = event.data;
   const waiting = pending.get(reply.id);
@@ -120,15 +127,17 @@ function fillCollection(collection, info) {
   collection.info = info;
   if (info.status) collection.failure = failureText(info.status, collection.name);
   const list = info.kind === 'ald' || info.kind === 'alk' || info.members
-    ? (info.members || []).map((member, index) => ({member: index, name: member.name, size: member.size}))
+    ? (info.members || []).map((member, index) => ({member: index, name: member.name || `#${index + 1}`, size: member.size}))
     : info.kind !== null ? [{member: -1, name: collection.name, size: collection.size}] : [];
+  const cards = document.createDocumentFragment();
   for (const entry of list) {
     const item = {...entry, collection, state: 'waiting', picture: null, failure: null, card: null};
     item.card = makeCard(item);
     collection.items.push(item);
-    collection.section.querySelector('.cards').append(item.card);
+    cards.append(item.card);
     thumbnailObserver.observe(item.card);
   }
+  collection.section.querySelector('.cards').append(cards);
   describeCollection(collection);
 }
 

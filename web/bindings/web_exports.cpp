@@ -37,6 +37,17 @@ struct ListingRecord {
 
 }  // namespace
 
+// Reads the archive that torva.js holds, through Module.torvaReadAt, so that
+// an archive's bytes need not be copied into the module's memory whole.
+EM_JS(uint32_t, torva_read_archive_from_script, (double offset, void* buffer, uint32_t count), {
+    return Module.torvaReadAt(offset, buffer, count);
+});
+
+static size_t ReadThroughScript(void* /*context*/, uint64_t offset, void* buffer, size_t count) {
+    const uint32_t asked = count > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(count);
+    return torva_read_archive_from_script(static_cast<double>(offset), buffer, asked);
+}
+
 extern "C" {
 
 EMSCRIPTEN_KEEPALIVE int32_t torva_detect_kind(const uint8_t* bytes, uint32_t size, const char* name) {
@@ -82,11 +93,12 @@ EMSCRIPTEN_KEEPALIVE PictureRecord* torva_decode(const uint8_t* bytes, uint32_t 
 
 EMSCRIPTEN_KEEPALIVE void torva_release_picture(PictureRecord* record) { delete record; }
 
-// Null only when memory runs out before the record exists.
-EMSCRIPTEN_KEEPALIVE ListingRecord* torva_list_archive(const uint8_t* bytes, uint32_t size, const char* name) {
+// Lists the archive that torva.js lends through Module.torvaReadAt. Null
+// only when memory runs out before the record exists.
+EMSCRIPTEN_KEEPALIVE ListingRecord* torva_list_archive_read(const char* name) {
     auto* record = new (std::nothrow) ListingRecord();
     if (record == nullptr) return nullptr;
-    record->listing = torvasoft::ListArchive(bytes, size, name);
+    record->listing = torvasoft::ListArchive(name, ReadThroughScript, nullptr);
     record->status = static_cast<int32_t>(record->listing.status);
     record->kind = static_cast<int32_t>(record->listing.kind);
     record->memberCount = static_cast<uint32_t>(record->listing.members.size());

@@ -161,3 +161,14 @@ ArchiveListing ListArchive(const uint8_t* bytes, size_t size, const char* name) 
 }
 
 }  // namespace torvasoft
+
+namespace torvasoft {
+
+ArchiveListing ListArchive(const char* name, ReadAt read, void* context) {
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[65536];
+    for (size_t got; (got = read(context, bytes.size(), chunk, sizeof chunk)) > 0;) bytes.insert(bytes.end(), chunk, chunk + got);
+    return ListArchive(bytes.data(), bytes.size(), name);
+}
+
+}  // namespace torvasoft

@@ -78,25 +78,56 @@ function readMembers(listing) {
   return members;
 }
 
+// Files above this size are detected from their head first: enough for
+// archives, which are then read through torvaReadAt instead of being copied
+// into the module's memory whole.
+const wholeDetectionLimit = 16 << 20;
+const detectionHead = 1 << 20;
+
+function detect(data, name) {
+  return withInput(data, name, (address, size, nameAddress) => kinds[wasm._torva_detect_kind(address, size, nameAddress)] || null);
+}
+
+function listArchive(data, name) {
+  const nameBytes = nameEncoder.encode(String(name));
+  const nameAddress = wasm._malloc(nameBytes.length + 1);
+  if (nameAddress === 0) throw failure('out-of-memory', name);
+  wasm.HEAPU8.set(nameBytes, nameAddress);
+  wasm.HEAPU8[nameAddress + nameBytes.length] = 0;
+  wasm.torvaReadAt = (offset, address, count) => {
+    const part = data.subarray(Math.min(offset, data.length), Math.min(offset + count, data.length));
+    wasm.HEAPU8.set(part, address);
+    return part.length;
+  };
+  const listing = wasm._torva_list_archive_read(nameAddress);
+  wasm.torvaReadAt = null;
+  wasm._free(nameAddress);
+  if (listing === 0) throw failure('out-of-memory', name);
+  try {
+    const members = readMembers(listing);
+    const status = statusNames[wasm.HEAP32[listing >> 2]];
+    if (status !== 'complete') throw Object.assign(failure(status, name), {members});
+    return members;
+  } finally {
+    wasm._torva_release_listing(listing);
+  }
+}
+
 function inspect(bytes, name) {
-  return withInput(bytes, name, (data, size, nameAddress) => {
-    const kind = kinds[wasm._torva_detect_kind(data, size, nameAddress)] || null;
-    const result = {kind, width: null, height: null, depth: null, members: null};
-    if (kind === 'ald' || kind === 'alk') {
-      const listing = wasm._torva_list_archive(data, size, nameAddress);
-      if (listing === 0) throw failure('out-of-memory', name);
-      try {
-        result.members = readMembers(listing);
-        const status = statusNames[wasm.HEAP32[listing >> 2]];
-        if (status !== 'complete') throw Object.assign(failure(status, name), {members: result.members});
-      } finally {
-        wasm._torva_release_listing(listing);
-      }
-    } else if (kind !== null) {
+  if (wasm === null) throw new Error('torva is not ready yet: await torva.ready first');
+  const data = toBytes(bytes);
+  const large = data.length > wholeDetectionLimit;
+  let kind = detect(large ? data.subarray(0, detectionHead) : data, name);
+  if (large && kind !== 'ald' && kind !== 'alk') kind = detect(data, name);
+  const result = {kind, width: null, height: null, depth: null, members: null};
+  if (kind === 'ald' || kind === 'alk') {
+    result.members = listArchive(data, name);
+  } else if (kind !== null) {
+    withInput(data, name, (address, size, nameAddress) => {
       const out = wasm._malloc(24);
       if (out === 0) throw failure('out-of-memory', name);
       try {
-        wasm._torva_inspect_picture(data, size, nameAddress, out);
+        wasm._torva_inspect_picture(address, size, nameAddress, out);
         const fields = wasm.HEAP32.subarray(out >> 2, (out >> 2) + 4);
         const status = statusNames[fields[0]];
         if (status !== 'complete') throw failure(status, name);
@@ -104,9 +135,9 @@ function inspect(bytes, name) {
       } finally {
         wasm._free(out);
       }
-    }
-    return result;
-  });
+    });
+  }
+  return result;
 }
 
 // `mode` as the plug-in takes it: negative gives 16-bit PMS pictures in full

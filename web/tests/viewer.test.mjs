@@ -102,6 +102,20 @@ describe('torva.js, the scripting interface', () => {
     assert.equal(cover && cover.name, '表紙.qnt');
   });
 
+  it('inspects files above 16 MiB the same, archives read in place', async () => {
+    for (const file of [path.join(samples, 'many.ald'), path.join(samples, 'large.qnt')]) {
+      const bytes = fs.readFileSync(file).toString('base64');
+      const [small, large] = await page.evaluate((b64, name) => {
+        const bytes = Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
+        const padded = new Uint8Array(bytes.length + (17 << 20));
+        padded.set(bytes);
+        return [torva.inspect(bytes, name), torva.inspect(padded, name)];
+      }, bytes, path.basename(file));
+      assert.notEqual(small.kind, null);
+      assert.deepEqual(large, small, file);
+    }
+  });
+
   it('throws an Error that says why for damaged and unknown files', async () => {
     for (const c of damagedFiles()) {
       const result = await decodeOnPage(page, c.file);

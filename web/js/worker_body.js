@@ -148,9 +148,9 @@ function transferables(reply) {
 
 self.onmessage = async (event) => {
   const request = event.data;
-  await torva.ready;
   let reply;
   try {
+    await torva.ready;
     reply = {id: request.id, ok: true, ...handlers[request.op](request)};
   } catch (error) {
     reply = {id: request.id, ok: false, status: error.status || 'failed', message: error.message,

@@ -16,25 +16,30 @@ export const work = process.env.TORVA_WEB_TEST_DIR || path.join(repository, 'bui
 export const samples = path.join(work, 'samples');
 export const pictures = path.join(samples, 'pictures');
 
+export const nativeTool = (name) => path.join(nativeBin, name);
+
 // The samples, made once a run with the project's writers, and the native
-// tool's bitmap of every loose picture (full colour, as the page shows them).
+// tool's bitmap of every loose picture in both modes: `full` (full colour,
+// as the page shows them; mode -1) and `mode0` (16-bit PMS in 5-5-5).
 export function makeSamples() {
   fs.rmSync(work, {recursive: true, force: true});
   fs.mkdirSync(work, {recursive: true});
-  execFileSync(path.join(nativeBin, 'torva_samples'), [samples], {stdio: 'ignore'});
-  execFileSync(path.join(nativeBin, 'torva_web_samples'), [samples], {stdio: 'ignore'});
-  const bitmaps = path.join(work, 'native');
-  const files = fs.readdirSync(pictures).map((name) => path.join(pictures, name));
-  execFileSync(path.join(nativeBin, 'torva'), ['convert', '--format', 'bmp', '-o', bitmaps, ...files], {stdio: 'ignore'});
+  execFileSync(nativeTool('torva_samples'), [samples], {stdio: 'ignore'});
+  execFileSync(nativeTool('torva_web_samples'), [samples], {stdio: 'ignore'});
+  const names = fs.readdirSync(pictures);
   const references = {};
-  for (const name of fs.readdirSync(pictures)) {
-    references[name] = readBmp(fs.readFileSync(path.join(bitmaps, name.replace(/\.[^.]*$/, '.bmp'))));
+  for (const [mode, depth] of [['full', '24'], ['mode0', '16']]) {
+    const bitmaps = path.join(work, 'native-' + mode);
+    execFileSync(nativeTool('torva'), ['convert', '--format', 'bmp', '--depth', depth, '-o', bitmaps,
+                                       ...names.map((name) => path.join(pictures, name))], {stdio: 'ignore'});
+    references[mode] = Object.fromEntries(names.map((name) =>
+      [name, readBmp(fs.readFileSync(path.join(bitmaps, name.replace(/\.[^.]*$/, '.bmp'))))]));
   }
   return references;
 }
 
 export function nativeDecodeTimes(files, repeat) {
-  const output = execFileSync(path.join(nativeBin, 'torva_decode_time'), ['--repeat', String(repeat), ...files]);
+  const output = execFileSync(nativeTool('torva_decode_time'), ['--repeat', String(repeat), ...files]);
   return Object.fromEntries(output.toString().trim().split('\n').map((line) => {
     const [name, median, fastest] = line.split(' ');
     return [name, {median: Number(median), fastest: Number(fastest)}];
@@ -189,6 +194,12 @@ export async function canvasPixels(page, selector) {
     return {width: canvas.width, height: canvas.height, data: btoa(text)};
   });
   return {width, height, rgba: new Uint8ClampedArray(Buffer.from(data, 'base64'))};
+}
+
+// Runs torva.inspect on the page for a file on disk.
+export async function inspectOnPage(page, file) {
+  return page.evaluate((b64, name) => torva.inspect(Uint8Array.from(atob(b64), (c) => c.charCodeAt(0)), name),
+                       fs.readFileSync(file).toString('base64'), path.basename(file));
 }
 
 // Runs torva.decode on the page for a file on disk.

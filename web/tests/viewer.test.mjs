@@ -7,14 +7,15 @@ import path from 'node:path';
 import {after, before, describe, it} from 'node:test';
 import {unzipSync} from 'fflate';
 import {
-  canvasPixels, decodeOnPage, firstDifference, launch, makeSamples, openPage, pictures, readPng, samples, serve,
-  site, waitFor, work,
+  canvasPixels, decodeOnPage, firstDifference, inspectOnPage, launch, makeSamples, nativeTool, openPage, pictures,
+  readPng, samples, serve, site, waitFor, work,
 } from './support.mjs';
 
-let references, server, browser;
+let bothModes, references, server, browser;
 
 before(async () => {
-  references = makeSamples();
+  bothModes = makeSamples();
+  references = bothModes.full;
   server = await serve(site);
   browser = await launch();
 });
@@ -49,34 +50,23 @@ describe('torva.js, the scripting interface', () => {
   let page;
   before(async () => { page = await openPage(browser, server.url + 'index.html'); });
 
-  it('decodes every sample exactly as the native build does', async () => {
-    for (const name of Object.keys(references)) {
-      const picture = await decodeOnPage(page, path.join(pictures, name));
-      assert.equal(picture.error, undefined, name);
-      assert.equal(firstDifference(picture, references[name]), null, name);
+  it('decodes every sample exactly as the native build does, in both modes', async () => {
+    for (const [mode, expected] of [[-1, bothModes.full], [0, bothModes.mode0]]) {
+      for (const name of Object.keys(expected)) {
+        const picture = await decodeOnPage(page, path.join(pictures, name), mode);
+        assert.equal(picture.error, undefined, name);
+        assert.equal(firstDifference(picture, expected[name]), null, `${name}, mode ${mode}`);
+      }
     }
-  });
-
-  it('gives 16-bit PMS pictures in 5-5-5 colour and opaque unless the mode is negative', async () => {
-    const native = path.join(work, 'native16');
-    execFileSync(path.join(path.dirname(site), 'native/bin/torva'),
-                 ['convert', '--format', 'bmp', '--depth', '16', '-o', native, path.join(pictures, 'disc16_alpha.pms')]);
-    const {readBmp} = await import('./support.mjs');
-    const expected = readBmp(fs.readFileSync(path.join(native, 'disc16_alpha.bmp')));
-    const picture = await decodeOnPage(page, path.join(pictures, 'disc16_alpha.pms'), 0);
-    assert.equal(firstDifference(picture, expected), null);
-    assert.ok(picture.rgba.every((v, i) => i % 4 !== 3 || v === 255));
   });
 
   it('inspects pictures and archives as the native tool reports them', async () => {
     const files = [...fs.readdirSync(pictures).map((n) => path.join(pictures, n)),
                    path.join(samples, 'samples.ald'), path.join(samples, 'samples.alk')];
-    const info = execFileSync(path.join(path.dirname(site), 'native/bin/torva'), ['info', ...files]).toString();
+    const info = execFileSync(nativeTool('torva'), ['info', ...files]).toString();
     for (const file of files) {
       const line = info.split('\n').find((l) => l.startsWith(file + ':'));
-      const bytes = fs.readFileSync(file).toString('base64');
-      const result = await page.evaluate((b64, name) => torva.inspect(Uint8Array.from(atob(b64), (c) => c.charCodeAt(0)), name),
-                                         bytes, path.basename(file));
+      const result = await inspectOnPage(page, file);
       const picture = line.match(/: (\w+) picture, (\d+) x (\d+), (\d+)-bit/);
       const archive = line.match(/: (\w+) archive, (\d+) members/);
       if (picture) {
@@ -96,8 +86,7 @@ describe('torva.js, the scripting interface', () => {
   });
 
   it('decodes code page 932 member names and keeps their stored bytes', async () => {
-    const bytes = fs.readFileSync(path.join(samples, 'samples.ald')).toString('base64');
-    const members = await page.evaluate((b64) => torva.inspect(Uint8Array.from(atob(b64), (c) => c.charCodeAt(0)), 'samples.ald').members, bytes);
+    const {members} = await inspectOnPage(page, path.join(samples, 'samples.ald'));
     const cover = members.find((m) => m.rawName === '955c8e862e716e74');
     assert.equal(cover && cover.name, '表紙.qnt');
   });

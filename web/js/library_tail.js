@@ -1,5 +1,6 @@
 // globalThis.torva: the scripting interface.
-//   torva.ready                      a Promise, resolved (with torva) when usable
+//   torva.ready                      a Promise, resolved (with torva) when usable;
+//                                    the module is compiled on the first look at it
 //   torva.inspect(bytes, name)       {kind, width, height, depth, members}
 //   torva.decode(bytes, name, mode)  {width, height, rgba, kind, depth, hasAlpha}
 // `bytes` is a Uint8Array (an ArrayBuffer is taken too), `name` the file's
@@ -163,11 +164,22 @@ function decode(bytes, name, mode = 0) {
   });
 }
 
-const torva = {inspect, decode};
-torva.ready = createTorvaModule().then((module) => {
-  wasm = module;
-  return torva;
-});
+// The module is compiled on first use of `ready`, so that a page that only
+// hands this code to its worker does not compile it twice.
+let readyPromise = null;
+const torva = {
+  inspect,
+  decode,
+  get ready() {
+    if (readyPromise === null) {
+      readyPromise = createTorvaModule().then((module) => {
+        wasm = module;
+        return torva;
+      });
+    }
+    return readyPromise;
+  },
+};
 // The code of this file, for starting it again inside a worker.
 Object.defineProperty(torva, 'librarySource', {value: () => '(' + torvaLibrary.toString() + ')(self);\n'});
 scope.torva = torva;

@@ -183,8 +183,8 @@ for (const origin of ['file', 'http']) {
       const order = ['sunset.qnt', 'ring_alpha.qnt', 'checker.pms', 'gradient16.pms', 'disc16_alpha.pms',
                      'bars.vsp', 'sunset.qnt', null, ...loose];
       for (let i = 0; i < order.length; ++i) {
-        await waitFor(page, (n) => document.querySelector('#picture-title').textContent !== '' &&
-          !document.querySelector('#picture-facts').textContent.endsWith('…'), i);
+        await waitFor(page, () => document.querySelector('#picture-title').textContent !== '' &&
+          !document.querySelector('#picture-facts').textContent.endsWith('…'));
         const name = order[i];
         if (name === null) {
           assert.notEqual(await page.$eval('#picture-error', (e) => e.hidden ? '' : e.textContent), '');
@@ -220,7 +220,6 @@ for (const origin of ['file', 'http']) {
       await page.click('.card:nth-child(2)');
       await waitFor(page, () => !document.querySelector('#save-png').disabled);
       await page.click('#save-png');
-      await waitFor(page, () => true);
       const png = await waitForFile(path.join(downloads, 'ring_alpha.png'));
       assert.equal(firstDifference(readPng(png), references['ring_alpha.qnt']), null);
       await page.keyboard.press('Escape');

@@ -98,7 +98,7 @@ async function openFiles(fileList) {
       const bytes = await file.arrayBuffer();
       collection.size = bytes.byteLength;
       const info = await ask('open', {fileId: collection.fileId, name: file.name, bytes}, [bytes]);
-      fillCollection(collection, info);
+      await fillCollection(collection, info);
     } catch (error) {
       collection.failure = failureText(error.status || 'failed', file.name);
       describeCollection(collection);
@@ -123,22 +123,30 @@ function addCollection(name) {
   return collection;
 }
 
-function fillCollection(collection, info) {
+// Cards are added a few hundred at a time, each batch in a task of its own,
+// so that an archive of thousands of members does not hold up the page.
+const CARDS_A_TASK = 250;
+
+async function fillCollection(collection, info) {
   collection.info = info;
   if (info.status) collection.failure = failureText(info.status, collection.name);
   const list = info.kind === 'ald' || info.kind === 'alk' || info.members
     ? (info.members || []).map((member, index) => ({member: index, name: member.name || `#${index + 1}`, size: member.size}))
     : info.kind !== null ? [{member: -1, name: collection.name, size: collection.size}] : [];
-  const cards = document.createDocumentFragment();
-  for (const entry of list) {
-    const item = {...entry, collection, state: 'waiting', picture: null, failure: null, card: null};
-    item.card = makeCard(item);
-    collection.items.push(item);
-    cards.append(item.card);
-    thumbnailObserver.observe(item.card);
-  }
-  collection.section.querySelector('.cards').append(cards);
   describeCollection(collection);
+  for (let first = 0; first < list.length; first += CARDS_A_TASK) {
+    if (first > 0) await new Promise((resolve) => setTimeout(resolve));
+    if (!collections.includes(collection)) return;  // closed meanwhile
+    const cards = document.createDocumentFragment();
+    for (const entry of list.slice(first, first + CARDS_A_TASK)) {
+      const item = {...entry, collection, state: 'waiting', picture: null, failure: null, card: null};
+      item.card = makeCard(item);
+      collection.items.push(item);
+      cards.append(item.card);
+      thumbnailObserver.observe(item.card);
+    }
+    collection.section.querySelector('.cards').append(cards);
+  }
 }
 
 function closeCollection(collection) {

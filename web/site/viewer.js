@@ -125,7 +125,7 @@ function addCollection(name) {
 
 // Cards are added a few hundred at a time, each batch in a task of its own,
 // so that an archive of thousands of members does not hold up the page.
-const CARDS_A_TASK = 250;
+const CARDS_A_TASK = 100;
 
 async function fillCollection(collection, info) {
   collection.info = info;

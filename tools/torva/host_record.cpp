@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <cstring>
 
+#include "tools/torva/code_page.h"
+#include "tools/torva/file_system.h"
+
 namespace torva {
 
 HostRecord::HostRecord(HANDLE file, const std::string& data, const std::string& fileName) {
@@ -17,20 +20,6 @@ HostRecord::HostRecord(HANDLE file, const std::string& data, const std::string& 
     std::memcpy(storage_.data() + nameOffset, fileName.c_str(), fileName.size() + 1);
 }
 
-std::string RecordNameForPath(const std::string& path) {
-    std::string name = path;
-    for (char& c : name) {
-        if (c == '/') c = '\\';
-    }
-    return name;
-}
-
-FileHandle::FileHandle(const std::string& path)
-    : handle_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-
-FileHandle::~FileHandle() {
-    if (valid()) CloseHandle(handle_);
-}
+std::string RecordNameFor(const std::string& fileName) { return EncodeCp932(BaseName(fileName)); }
 
 }  // namespace torva

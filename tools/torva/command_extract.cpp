@@ -1,7 +1,6 @@
 // extract: members copied out of one archive, byte for byte, into a
 // directory or to standard output.
 #include "tools/torva/commands_internal.h"
-#include "tools/torva/file_times.h"
 
 namespace torva {
 namespace {
@@ -72,7 +71,6 @@ int RunExtract(Session& session) {
         reporter.fail(options.output, error);
         return ExitFailed;
     }
-    const int64_t offset = CurrentUtcOffset();
     Progress progress(chosen.size(), StandardErrorIsTerminal());
     reporter.setProgress(&progress);
     NameRegistry names;
@@ -85,8 +83,7 @@ int RunExtract(Session& session) {
         std::string bytes;
         if (!session.readMember(file, input, member, bytes, options.keepDamaged, reporter)) continue;
         if (!WriteOutput(outPath, bytes, options.existing, label, reporter)) continue;
-        // The archive keeps local time, turned from UTC with today's offset.
-        if (member.hasTime && !SetModificationTime(outPath, member.localTime - uint64_t(offset))) {
+        if (member.hasTime && !SetModificationTime(outPath, member.utcTime)) {
             reporter.fail(outPath, "cannot set the file's time");
         }
         if (options.verbose) reporter.print(member.name + " -> " + outPath, 0);

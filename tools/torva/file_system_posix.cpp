@@ -85,14 +85,18 @@ bool ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries
 
 bool SetModificationTime(const std::string& path, uint64_t utcFileTime) {
     // FILETIME counts 100 ns steps from 1601-01-01; 1970 is 11644473600 s on.
-    const uint64_t kUnixEpoch = 116444736000000000ull;
-    if (utcFileTime < kUnixEpoch) return false;
-    const uint64_t since = utcFileTime - kUnixEpoch;
+    const int64_t kUnixEpoch = 116444736000000000LL;
+    const int64_t since = static_cast<int64_t>(utcFileTime) - kUnixEpoch;
+    int64_t seconds = since / 10000000, rest = since % 10000000;
+    if (rest < 0) {
+        rest += 10000000;
+        --seconds;
+    }
     timespec times[2];
     times[0].tv_sec = 0;
     times[0].tv_nsec = UTIME_OMIT;
-    times[1].tv_sec = static_cast<time_t>(since / 10000000u);
-    times[1].tv_nsec = static_cast<long>(since % 10000000u * 100u);
+    times[1].tv_sec = static_cast<time_t>(seconds);
+    times[1].tv_nsec = static_cast<long>(rest * 100);
     return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
 

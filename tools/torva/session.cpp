@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tools/torva/file_times.h"
 #include "tools/torva/host_record.h"
 #include "tools/torva/member_names.h"
 
@@ -156,6 +157,7 @@ bool Session::listMembers(const Examined& file, InputFile& input, std::vector<Me
         return false;
     }
     if (count > 0) {
+        const int64_t offset = CurrentUtcOffset();
         const size_t wanted = size_t(count) * sizeof(ArchiveEntry);
         const std::string bytes = block.copyBytes(wanted);
         if (bytes.size() < wanted) {
@@ -171,7 +173,10 @@ bool Session::listMembers(const Examined& file, InputFile& input, std::vector<Me
             member.position = entry.position;
             member.size = entry.size < 0 ? 0 : uint64_t(entry.size);
             member.localTime = uint64_t(entry.timestamp.dwHighDateTime) << 32 | entry.timestamp.dwLowDateTime;
-            member.hasTime = member.localTime != 0;
+            // The plug-in turned the stored UTC time into local time with
+            // today's offset; the same offset turns it back.
+            member.utcTime = member.localTime - uint64_t(offset);
+            member.hasTime = member.localTime != 0 && member.utcTime != 0;
             members.push_back(member);
         }
     }

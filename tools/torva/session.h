@@ -29,8 +29,9 @@ struct Member {
     std::string name;  // as shown and matched (UTF-8, see --names)
     uint64_t position = 0;
     uint64_t size = 0;
-    bool hasTime = false;
+    bool hasTime = false;    // a stored time of zero is none
     uint64_t localTime = 0;  // FILETIME in local time, as the plug-in gives it
+    uint64_t utcTime = 0;    // the same in UTC
 };
 
 // What a file turned out to be.

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -232,7 +233,9 @@ protected:
     void TearDown() override {
         if (!HasFailure()) std::system(("rm -rf " + Quote(work_)).c_str());
     }
-    Outcome torva(const std::vector<std::string>& arguments) { return NativeTool().run(work_, arguments); }
+    Outcome torva(const std::vector<std::string>& arguments, const Streams& streams = Streams()) {
+        return NativeTool().run(work_, arguments, streams);
+    }
     std::string work_;
 };
 
@@ -573,6 +576,217 @@ TEST_F(NativeRun, ConvertNamesTheFilesItCannotReadAndConvertsTheRest) {
               "torva: broken.qnt: not an archive or picture that torva can read\n"
               "torva: badpic.ald: bad.qnt: not a picture that torva can read\n");
     EXPECT_EQ(Names(Tree(work_ + "/out")), "badpic/whole.png\nbars.png\n");
+}
+
+// ---- collections: names, overwrites, trees, single outputs, streams, JSON, -j ----
+
+TEST_F(NativeRun, MemberNamesAreDecodedOrEscapedAndWrittenSo) {
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* names;  // written under out/, or the names listed
+    };
+    const Case cases[] = {
+        {{"extract", "odd.ald", "-o", "out"}, "%85@.qnt\n100%.qnt\n\xEF\xBD\xB1\xEF\xBD\xB2.qnt\n"},
+        {{"extract", "odd.ald", "-o", "out", "--names", "raw"}, "%85@.qnt\n%B1%B2.qnt\n100%25.qnt\n"},
+        {{"extract", "samples.ald", "-o", "out", "--names", "raw", "%95*"}, "%95_%8E%86.qnt\n"},
+        {{"convert", "samples.ald", "-o", "out", "-m", "\xE8\xA1\xA8\xE7\xB4\x99.qnt"}, "samples/\xE8\xA1\xA8\xE7\xB4\x99.png\n"},
+        {{"list", "odd.ald", "--names", "raw"}, "%85@.qnt\n%B1%B2.qnt\n100%25.qnt\n"},
+    };
+    for (const Case& c : cases) {
+        std::system(("rm -rf " + Quote(work_ + "/out")).c_str());
+        const Outcome run = torva(c.arguments);
+        EXPECT_EQ(run.status, 0) << c.arguments[0] << " " << c.arguments.back() << "\n" << run.err;
+        if (c.arguments[0] == "list") {
+            std::string names;
+            std::istringstream lines(run.out);
+            for (std::string line; std::getline(lines, line);) names += line.substr(42) + "\n";
+            EXPECT_EQ(names, c.names);
+        } else {
+            EXPECT_EQ(Names(Tree(work_ + "/out")), c.names) << c.arguments.back();
+        }
+    }
+}
+
+TEST_F(NativeRun, ExistingOutputsAreRefusedSkippedOrReplaced) {
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* target;
+        const char* policy;
+        int status;
+        bool replaced;
+    };
+    const Case cases[] = {
+        {{"convert", "pictures/sunset.qnt", "pictures/bars.vsp", "-o", "out"}, "out/sunset.png", "", 1, false},
+        {{"convert", "pictures/sunset.qnt", "pictures/bars.vsp", "-o", "out"}, "out/sunset.png", "--skip-existing", 0,
+         false},
+        {{"convert", "pictures/sunset.qnt", "pictures/bars.vsp", "-o", "out"}, "out/sunset.png", "--overwrite", 0, true},
+        {{"convert", "pictures/sunset.qnt", "-o", "out/one.png"}, "out/one.png", "", 1, false},
+        {{"extract", "samples.ald", "-o", "out"}, "out/\xE8\xA1\xA8\xE7\xB4\x99.qnt", "", 1, false},
+        {{"extract", "samples.ald", "-o", "out"}, "out/\xE8\xA1\xA8\xE7\xB4\x99.qnt", "--skip-existing", 0, false},
+        {{"extract", "samples.ald", "-o", "out"}, "out/\xE8\xA1\xA8\xE7\xB4\x99.qnt", "--overwrite", 0, true},
+    };
+    for (Case c : cases) {
+        const std::string target = c.target;
+        std::system(("rm -rf " + Quote(work_ + "/out") + " && mkdir " + Quote(work_ + "/out")).c_str());
+        WriteFile(work_ + "/" + target, std::string("old"));
+        if (*c.policy) c.arguments.push_back(c.policy);
+        const Outcome run = torva(c.arguments);
+        const std::string what = c.arguments[0] + " " + c.policy;
+        EXPECT_EQ(run.status, c.status) << what << "\n" << run.err;
+        EXPECT_EQ(ReadFile(work_ + "/" + target) != "old", c.replaced) << what;
+        // The refusal names the file; the other files go on.
+        EXPECT_EQ(run.err, c.status == 0 ? "" : "torva: " + target +
+                  ": exists; not replaced (--overwrite replaces it, --skip-existing passes it over)\n") << what;
+        EXPECT_GT(Tree(work_ + "/out").size(), c.arguments.size() > 5 ? 1u : 0u) << what;
+    }
+}
+
+TEST_F(NativeRun, TreesAreWalkedKeepingTheirShape) {
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        const char* names;
+        const char* err;
+    };
+    const Case cases[] = {
+        {{"convert", "-r", "tree", "-m", "*.qnt", "-m", "bars.vsp", "-o", "out"}, 0,
+         "gameA/cg/bars.png\ngameA/cg/ring_alpha.png\ngameA/cg/sunset.png\ngameA/cg/\xE8\xA1\xA8\xE7\xB4\x99.png\ngameA/pic.png\n"
+         "gameB/pic.png\ngameB/\xE8\xA1\xA8\xE7\xB4\x99/\xE7\xB5\xB5.png\n", ""},
+        {{"convert", "-r", "tree", "-m", "*.qnt", "-m", "bars.vsp", "--flat", "-o", "out"}, 0,
+         "bars.png\npic.png\npic~2.png\nring_alpha.png\nsunset.png\n\xE7\xB5\xB5.png\n\xE8\xA1\xA8\xE7\xB4\x99.png\n", ""},
+        {{"convert", "tree", "-o", "out"}, 1, "", "torva: tree: is a directory (-r walks directories)\n"},
+    };
+    for (const Case& c : cases) {
+        std::system(("rm -rf " + Quote(work_ + "/out")).c_str());
+        const Outcome run = torva(c.arguments);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(Names(Tree(work_ + "/out")), c.names);
+    }
+    // info and list take trees too, passing over what is none of theirs.
+    const Outcome list = torva({"list", "-r", "tree"});
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.out.compare(0, 29, "tree/gameA/cg.ald:        800"), 0) << list.out;
+    const Outcome info = torva({"info", "-r", "tree"});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(std::count(info.out.begin(), info.out.end(), '\n'), 4) << info.out;
+}
+
+TEST_F(NativeRun, OneOutputFileStandardStreamsAndWriteErrors) {
+    const std::string sunsetPng = [&]() {
+        torva({"convert", "pictures/sunset.qnt", "-o", "ref"});
+        return ReadFile(work_ + "/ref/sunset.png");
+    }();
+    const std::string sunsetBmp = [&]() {
+        torva({"convert", "pictures/sunset.qnt", "-f", "bmp", "-o", "ref"});
+        return ReadFile(work_ + "/ref/sunset.bmp");
+    }();
+    struct Case {
+        std::vector<std::string> arguments;
+        Streams streams;
+        int status;
+        const char* file;     // the one output written, "" for standard output
+        std::string expected; // its bytes; "" when nothing is written
+        const char* err;
+    };
+    Streams fromSunset;
+    fromSunset.input = "pictures/sunset.qnt";
+    Streams toFull;
+    toFull.output = "/dev/full";
+    const Case cases[] = {
+        {{"convert", "pictures/sunset.qnt", "-o", "one.png"}, Streams(), 0, "one.png", sunsetPng, ""},
+        {{"convert", "pictures/sunset.qnt", "-o", "one.BMP"}, Streams(), 0, "one.BMP", sunsetBmp, ""},
+        {{"convert", "samples.ald", "-m", "\xE8\xA1\xA8\xE7\xB4\x99.qnt", "-o", "cover.png"}, Streams(), 0, "cover.png", sunsetPng, ""},
+        {{"convert", "pictures/sunset.qnt", "pictures/bars.vsp", "-o", "two.png"}, Streams(), 1, "two.png", "",
+         "torva: two.png: names one picture's output, and there are 2\n"},
+        {{"convert", "-", "--name", "sunset.qnt", "-o", "-"}, fromSunset, 0, "", sunsetPng, ""},
+        {{"convert", "-", "-o", "-", "-f", "bmp"}, fromSunset, 0, "", sunsetBmp, ""},
+        {{"extract", "--stdout", "samples.ald", "\xE8\xA1\xA8\xE7\xB4\x99.qnt"}, Streams(), 0, "", ReadFile(work_ + "/pictures/sunset.qnt"),
+         ""},
+        {{"extract", "-o", "-", "samples.ald", "*.qnt"}, Streams(), 1, "", "",
+         "torva: samples.ald: --stdout writes one member, and 3 were chosen\n"},
+        {{"list", "samples.ald"}, toFull, 1, "", "", "torva: standard output: cannot write: No space left on device\n"},
+        {{"convert", "pictures/sunset.qnt", "-o", "-"}, toFull, 1, "", "",
+         "torva: standard output: cannot write: No space left on device\n"},
+    };
+    for (const Case& c : cases) {
+        const Outcome run = torva(c.arguments, c.streams);
+        const std::string what = c.arguments[0] + " " + c.arguments[1] + " " + c.arguments.back();
+        EXPECT_EQ(run.status, c.status) << what << "\n" << run.err;
+        EXPECT_EQ(run.err, c.err) << what;
+        if (*c.file) {
+            EXPECT_EQ(ReadFile(work_ + "/" + c.file), c.expected) << what;
+        } else if (c.streams.output.empty()) {
+            EXPECT_TRUE(run.out == c.expected) << what;
+        }
+    }
+    // ALD and VSP are known by their names: '-' needs --name for them.
+    Streams fromArchive;
+    fromArchive.input = "samples.ald";
+    EXPECT_EQ(torva({"list", "-", "--name", "samples.ald"}, fromArchive).out, torva({"list", "samples.ald"}).out);
+    const Outcome unnamed = torva({"info", "-"}, fromArchive);
+    EXPECT_EQ(unnamed.status, 1);
+    EXPECT_EQ(unnamed.err, "torva: -: not an archive or picture that torva can read\n");
+}
+
+TEST_F(NativeRun, JsonDescribesArchivesAndPictures) {
+    const Outcome list = torva({"list", "--json", "samples.ald", "samples.alk"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    const Outcome info = torva({"info", "--json", "pictures/ring_alpha.qnt", "samples.alk", "notes.txt"});
+    EXPECT_EQ(info.status, 1);
+    const char* expected[] = {
+        "{\"name\": \"\xE8\xA1\xA8\xE7\xB4\x99.qnt\", \"raw_name\": \"955c8e862e716e74\", \"position\": 43296, \"size\": 1551, "
+        "\"time\": \"2024-05-01T18:06:00+09:00\"}",
+        "{\"name\": \"samples_001.dat\", \"raw_name\": \"73616d706c65735f3030312e646174\", \"position\": 56, "
+        "\"size\": 1551, \"time\": null}",
+        "{\"file\": \"samples.ald\", \"kind\": \"ald\", \"size\": ",
+        "{\"file\": \"pictures/ring_alpha.qnt\", \"kind\": \"qnt\", \"size\": 5448, \"width\": 96, \"height\": 96, "
+        "\"depth\": 32}",
+        "{\"file\": \"notes.txt\", \"error\": true}",
+    };
+    const std::string both = list.out + info.out;
+    for (const std::string part : expected) {
+        EXPECT_NE(both.find(part), std::string::npos) << part << "\n" << both;
+    }
+    // Each is one document that a JSON reader takes.
+    if (std::system("command -v python3 >/dev/null 2>&1") == 0) {
+        for (const std::string& document : {list.out, info.out}) {
+            WriteFile(work_ + "/doc.json", document);
+            EXPECT_EQ(std::system(("python3 -m json.tool " + Quote(work_ + "/doc.json") + " >/dev/null").c_str()), 0)
+                << document;
+        }
+    }
+}
+
+TEST_F(NativeRun, EveryNumberOfJobsGivesTheSameFilesAndMessages) {
+    const std::vector<std::string> batch = {"convert", "-r", "tree", "samples.alk", "badpic.ald", "damaged.ald",
+                                            "broken.qnt", "-o"};
+    std::map<std::string, std::string> first;
+    std::string firstErr;
+    for (const char* jobs : {"1", "2", "5"}) {
+        std::vector<std::string> arguments = batch;
+        arguments.push_back(std::string("out") + jobs);
+        arguments.insert(arguments.end(), {"-j", jobs});
+        const Outcome run = torva(arguments);
+        EXPECT_EQ(run.status, 1);
+        const auto tree = Tree(work_ + "/out" + jobs);
+        if (first.empty()) {
+            first = tree;
+            firstErr = run.err;
+            EXPECT_EQ(tree.size(), 17u) << Names(tree);
+            continue;
+        }
+        EXPECT_EQ(Names(tree), Names(first)) << jobs;
+        EXPECT_TRUE(tree == first) << jobs;
+        EXPECT_EQ(run.err, firstErr) << jobs;
+    }
+}
+
+TEST_F(NativeRun, TheSampleMakerAnswersHelpWithoutMakingAnything) {
+    const Outcome run = Tool(Quote(TORVA_SAMPLES_TOOL), false).run(work_, {"--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.compare(0, 20, "Usage: torva_samples"), 0) << run.out;
+    EXPECT_FALSE(Tree(work_).count("--help/samples.ald"));
 }
 
 // ---- the Windows build against the native one ----

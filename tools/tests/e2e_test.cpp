@@ -143,6 +143,7 @@ std::string MakeWorkDirectory(const std::string& name) {
 //   badpic.ald     a .qnt member that is no QNT, next to a good one
 //   odd.ald        member names the code page does not wholly decode
 //   tree/          pictures and an archive in folders, Japanese names included
+//   cut_*.qnt|pms|vsp, cut.ald   pictures and an archive cut short
 //   broken.qnt     a QNT cut off inside its header
 //   notes.txt      no file of ours
 class Inputs {
@@ -202,6 +203,15 @@ private:
         WriteFile(tree + "/gameB/pic.vsp", ReadFile(directory + "/pictures/bars.vsp"));
         WriteFile(tree + "/gameB/\xE8\xA1\xA8\xE7\xB4\x99/\xE7\xB5\xB5.qnt", sunset);
         WriteFile(tree + "/readme.txt", std::string("a tree\n"));
+
+        // Pictures whose streams are cut, and an archive cut inside its
+        // members' headers.
+        for (const char* name : {"sunset.qnt", "checker.pms", "bars.vsp"}) {
+            const std::string whole = ReadFile(directory + "/pictures/" + name);
+            WriteFile(directory + "/cut_" + name, whole.substr(0, whole.size() * 2 / 3));
+        }
+        const std::string samples = ReadFile(directory + "/samples.ald");
+        WriteFile(directory + "/cut.ald", samples.substr(0, 30000));
 
         // The header itself is cut short.
         WriteFile(directory + "/broken.qnt", sunset.substr(0, 40));
@@ -781,6 +791,34 @@ TEST_F(NativeRun, EveryNumberOfJobsGivesTheSameFilesAndMessages) {
         EXPECT_EQ(run.err, firstErr) << jobs;
     }
 }
+
+#ifdef TORVA_TOOL_CHECKS_DAMAGE
+TEST_F(NativeRun, DamageIsReportedAndWrittenOnlyWhenAsked) {
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* reported;  // the start of the report
+        const char* written;   // the output, "" for none
+    };
+    const Case cases[] = {
+        {{"convert", "cut_sunset.qnt", "-o", "out"}, "torva: cut_sunset.qnt: damaged: ", ""},
+        {{"convert", "cut_checker.pms", "-o", "out"}, "torva: cut_checker.pms: damaged: ", ""},
+        {{"convert", "cut_bars.vsp", "-o", "out"}, "torva: cut_bars.vsp: damaged: ", ""},
+        {{"convert", "cut_sunset.qnt", "-o", "out", "--keep-damaged"}, "torva: cut_sunset.qnt: damaged: ",
+         "cut_sunset.png\n"},
+        {{"info", "cut_checker.pms"}, "torva: cut_checker.pms: damaged: ", ""},
+        {{"list", "cut.ald"}, "torva: cut.ald: damaged: ", ""},
+        {{"convert", "cut.ald", "-o", "out"}, "torva: cut.ald: damaged: ",
+         "cut/checker.png\ncut/gradient16.png\ncut/ring_alpha.png\ncut/sunset.png\n"},
+    };
+    for (const Case& c : cases) {
+        std::system(("rm -rf " + Quote(work_ + "/out")).c_str());
+        const Outcome run = torva(c.arguments);
+        EXPECT_EQ(run.status, 1) << c.arguments[1];
+        EXPECT_EQ(run.err.compare(0, std::strlen(c.reported), c.reported), 0) << run.err;
+        EXPECT_EQ(Names(Tree(work_ + "/out")), c.written) << c.arguments[1];
+    }
+}
+#endif
 
 TEST_F(NativeRun, TheSampleMakerAnswersHelpWithoutMakingAnything) {
     const Outcome run = Tool(Quote(TORVA_SAMPLES_TOOL), false).run(work_, {"--help"});

@@ -3,6 +3,7 @@
 // pictures are then converted on several threads, each read, decoded,
 // written and released in turn.
 #include <memory>
+#include <mutex>
 
 #include "tools/torva/batch.h"
 #include "tools/torva/bitmap_view.h"
@@ -14,11 +15,15 @@ namespace torva {
 namespace {
 
 // One file of the command line (or of a walked tree) and, for an archive,
-// its members; archives stay open for their members to be read.
+// its members. An archive is opened when its first member is read and
+// closed when its last is done, so a tree of many archives never holds
+// more of them open than there are jobs.
 struct Input {
     Examined file;
-    std::unique_ptr<InputFile> reader;
     std::vector<Member> members;
+    std::mutex lock;
+    std::shared_ptr<InputFile> reader;
+    size_t pending = 0;  // members still to convert
 };
 
 struct Job {
@@ -30,11 +35,11 @@ struct Job {
 
 class Converter {
 public:
-    Converter(Session& session, std::vector<Input>& inputs) : session_(session), inputs_(inputs) {}
+    Converter(Session& session, std::vector<std::unique_ptr<Input>>& inputs) : session_(session), inputs_(inputs) {}
 
     void run(const Job& job, Messages& messages) {
         const Options& options = session_.options();
-        Input& input = inputs_[job.input];
+        Input& input = *inputs_[job.input];
         std::string bytes;
         std::string recordName;
         if (job.member == nullptr) {
@@ -48,9 +53,11 @@ public:
             }
             recordName = input.file.recordName;
         } else {
-            if (!session_.readMember(input.file, *input.reader, *job.member, bytes, options.keepDamaged, messages)) {
-                return;
-            }
+            const std::shared_ptr<InputFile> reader = openArchive(input, messages);
+            const bool read = reader && session_.readMember(input.file, *reader, *job.member, bytes,
+                                                            options.keepDamaged, messages);
+            closeArchiveWhenDone(input);
+            if (!read) return;
             recordName = job.member->raw;
         }
         const bool mustBePicture = job.member == nullptr || IsPictureName(job.member->name);
@@ -58,6 +65,25 @@ public:
     }
 
 private:
+    std::shared_ptr<InputFile> openArchive(Input& input, Messages& messages) {
+        std::lock_guard<std::mutex> hold(input.lock);
+        if (!input.reader) {
+            auto reader = std::make_shared<InputFile>();
+            std::string error;
+            if (!reader->open(input.file.source.path, error)) {
+                messages.fail(input.file.source.display, "cannot open: " + error);
+                return nullptr;
+            }
+            input.reader = reader;
+        }
+        return input.reader;
+    }
+
+    void closeArchiveWhenDone(Input& input) {
+        std::lock_guard<std::mutex> hold(input.lock);
+        if (--input.pending == 0) input.reader.reset();
+    }
+
     void convert(const Job& job, const std::string& bytes, const std::string& recordName, bool mustBePicture,
                  Messages& messages) {
         const Options& options = session_.options();
@@ -111,30 +137,28 @@ private:
     }
 
     Session& session_;
-    std::vector<Input>& inputs_;
+    std::vector<std::unique_ptr<Input>>& inputs_;
 };
 
 // Examines every file and lists every archive; members are filtered by
 // --member, whose names must each match somewhere.
-std::vector<Input> Gather(Session& session) {
+std::vector<std::unique_ptr<Input>> Gather(Session& session) {
     const Options& options = session.options();
-    std::vector<Input> inputs;
+    std::vector<std::unique_ptr<Input>> inputs;
     std::vector<bool> matched(options.members.size(), false);
     for (const Source& source : session.sources(options.operands)) {
-        Input input;
-        input.reader = std::make_unique<InputFile>();
-        if (!session.examine(source, input.file, *input.reader)) continue;
-        if (input.file.archiveKind == 0) {
-            input.reader.reset();  // read again when its turn comes
-        } else {
+        auto input = std::make_unique<Input>();
+        InputFile reader;
+        if (!session.examine(source, input->file, reader)) continue;
+        if (input->file.archiveKind != 0) {
             std::vector<Member> members;
-            if (!session.listMembers(input.file, *input.reader, members)) continue;
+            if (!session.listMembers(input->file, reader, members)) continue;
             for (Member& member : members) {
                 bool take = options.members.empty();
                 for (size_t i = 0; i < options.members.size(); ++i) {
                     if (MatchesPattern(options.members[i], member.name)) take = matched[i] = true;
                 }
-                if (take) input.members.push_back(member);
+                if (take) input->members.push_back(member);
             }
         }
         inputs.push_back(std::move(input));
@@ -146,13 +170,13 @@ std::vector<Input> Gather(Session& session) {
 }
 
 // Where each picture goes: the directory under -o and the file name.
-void NameOutputs(Session& session, std::vector<Input>& inputs, std::vector<Job>& jobs) {
+void NameOutputs(Session& session, std::vector<std::unique_ptr<Input>>& inputs, std::vector<Job>& jobs) {
     const Options& options = session.options();
     Reporter& reporter = session.reporter();
     const std::string extension = "." + options.format;
     NameRegistry names, folders;
     for (size_t i = 0; i < inputs.size(); ++i) {
-        const Examined& file = inputs[i].file;
+        const Examined& file = inputs[i]->file;
         const std::string directory = options.flat ? std::string() : file.source.relativeDir;
         if (file.archiveKind == 0) {
             const std::string name = names.claim(
@@ -168,7 +192,7 @@ void NameOutputs(Session& session, std::vector<Input>& inputs, std::vector<Job>&
                 folders.claim(directory, MappedFileName(file.source.display, StemOf(file.source.name), reporter));
             folder = directory.empty() ? own : directory + "/" + own;
         }
-        for (const Member& member : inputs[i].members) {
+        for (const Member& member : inputs[i]->members) {
             const std::string label = file.source.display + ": " + member.name;
             const std::string name =
                 names.claim(folder, MappedFileName(label, ReplaceExtension(member.name, extension), reporter));
@@ -193,7 +217,7 @@ std::string UnderOutput(const std::string& output, const std::string& relative) 
 int RunConvert(Session& session) {
     const Options& options = session.options();
     Reporter& reporter = session.reporter();
-    std::vector<Input> inputs = Gather(session);
+    std::vector<std::unique_ptr<Input>> inputs = Gather(session);
     std::vector<Job> jobs;
     NameOutputs(session, inputs, jobs);
 
@@ -205,7 +229,7 @@ int RunConvert(Session& session) {
         // names say they are no picture do not count.
         std::vector<Job> pictures;
         for (const Job& job : jobs) {
-            const bool ald = inputs[job.input].file.archiveKind == ArchiveAld;
+            const bool ald = inputs[job.input]->file.archiveKind == ArchiveAld;
             if (job.member == nullptr || !ald || IsPictureName(job.member->name)) pictures.push_back(job);
         }
         if (pictures.size() != 1) {
@@ -225,7 +249,10 @@ int RunConvert(Session& session) {
         if (job.outPath.empty() || MayWrite(job.outPath, options.existing, reporter)) work.push_back(job);
     }
     std::vector<std::string> labels;
-    for (const Job& job : work) labels.push_back(job.label);
+    for (const Job& job : work) {
+        labels.push_back(job.label);
+        if (job.member != nullptr) ++inputs[job.input]->pending;
+    }
     Converter converter(session, inputs);
     const unsigned threads = options.jobs != 0 ? options.jobs : CoreCount();
     RunBatch(labels, threads, reporter, [&](size_t i, Messages& messages) { converter.run(work[i], messages); });

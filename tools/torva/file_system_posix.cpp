@@ -32,12 +32,16 @@ uint64_t SizeOf(std::FILE* file) {
 
 bool MoveNoReplace(const std::string& from, const std::string& to, bool& existed) {
     // A hard link fails when the target exists, so no file is ever replaced.
-    if (link(from.c_str(), to.c_str()) != 0) {
-        existed = errno == EEXIST;
-        return false;
+    if (link(from.c_str(), to.c_str()) == 0) {
+        unlink(from.c_str());
+        return true;
     }
-    unlink(from.c_str());
-    return true;
+    existed = errno == EEXIST;
+    if (existed || (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK)) return false;
+    // A file system without hard links: look, then rename.
+    struct stat status;
+    existed = lstat(to.c_str(), &status) == 0;
+    return !existed && std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool MoveReplace(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }

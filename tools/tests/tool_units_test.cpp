@@ -355,6 +355,11 @@ TEST(Progress, BarFillsWithWorkDoneAndKeepsTheEndOfLongLabels) {
     const std::string line = torva::Progress::Render(1, 2, std::string(100, 'x') + "END.qnt", 60);
     EXPECT_EQ(line.size(), 60u);
     EXPECT_EQ(line.substr(line.size() - 7), "END.qnt");
+    // A label of three-byte characters is cut between characters.
+    std::string wide;
+    for (int i = 0; i < 40; ++i) wide += "\xE7\xB4\x99";
+    const std::string cut = torva::Progress::Render(1, 2, wide, 60);
+    EXPECT_EQ(cut.substr(cut.find("...") + 3).size() % 3, 0u);
 }
 
 TEST(WriteFileAtomically, LeavesOnlyTheFinishedFile) {

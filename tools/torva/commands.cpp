@@ -1,6 +1,5 @@
 #include "tools/torva/commands.h"
 
-#include <cstdio>
 #include <memory>
 
 #include "torvasoft/version.h"
@@ -12,12 +11,8 @@ namespace torva {
 namespace {
 
 int UsageError(const std::string& command, const std::string& message) {
-    std::fprintf(stderr, "torva: %s\n", message.c_str());
-    if (command.empty()) {
-        std::fprintf(stderr, "Try 'torva --help'.\n");
-    } else {
-        std::fprintf(stderr, "Try 'torva %s --help'.\n", command.c_str());
-    }
+    WriteStandardError("torva: " + message + "\nTry 'torva " + (command.empty() ? "" : command + " ") +
+                       "--help'.\n");
     return ExitUsage;
 }
 
@@ -26,7 +21,7 @@ int UsageError(const std::string& command, const std::string& message) {
 int Finish(int status) {
     std::string error;
     if (!FlushStandardOutput(error)) {
-        std::fprintf(stderr, "torva: standard output: cannot write: %s\n", error.c_str());
+        WriteStandardError("torva: standard output: cannot write: " + error + "\n");
         return ExitFailed;
     }
     return status;
@@ -68,7 +63,7 @@ int RunTool(const std::vector<std::string>& arguments) {
     std::string error;
     std::unique_ptr<PluginHost> host = OpenPluginHost(error);
     if (!host) {
-        std::fprintf(stderr, "torva: %s\n", error.c_str());
+        WriteStandardError("torva: " + error + "\n");
         return ExitFailed;
     }
     Reporter reporter;

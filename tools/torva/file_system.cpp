@@ -171,7 +171,13 @@ bool ReadStandardInput(std::string& bytes, std::string& error) {
 void RemoveFileQuietly(const std::string& path) { platform::RemoveFile(path); }
 
 bool WriteStandardOutput(const std::string& bytes) {
-    return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+    if (bytes.empty() || platform::WriteToConsole(stdout, bytes)) return true;
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+}
+
+void WriteStandardError(const std::string& text) {
+    if (!platform::WriteToConsole(stderr, text)) std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
 }
 
 bool FlushStandardOutput(std::string& error) {

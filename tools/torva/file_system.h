@@ -95,9 +95,11 @@ bool ReadStandardInput(std::string& bytes, std::string& error);
 bool WriteTemporaryFile(const std::string& bytes, std::string& path, std::string& error);
 void RemoveFileQuietly(const std::string& path);
 
-// Writes to standard output unchanged (no line-end translation); false on
-// any error, flushing included.
+// Writes to standard output or error unchanged (no line-end translation);
+// false on any error. A Windows console is given the text as UTF-16, so it
+// shows the same characters under any code page.
 bool WriteStandardOutput(const std::string& bytes);
+void WriteStandardError(const std::string& text);
 // Flushes standard output; false when anything written to it was lost.
 bool FlushStandardOutput(std::string& error);
 

@@ -26,6 +26,9 @@ bool MakeDirectory(const std::string& path);
 bool IsDriveRoot(const std::string& prefix);
 // Standard input without line-end translation.
 void BinaryStandardInput();
+// Writes UTF-8 text to `stream` when it is a console that takes text in
+// another form; false when it is not (the caller writes the bytes).
+bool WriteToConsole(std::FILE* stream, const std::string& text);
 // The text of the last system error (errno or GetLastError).
 std::string LastErrorText();
 

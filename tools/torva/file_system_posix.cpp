@@ -56,6 +56,8 @@ bool IsDriveRoot(const std::string&) { return false; }
 
 void BinaryStandardInput() {}
 
+bool WriteToConsole(std::FILE*, const std::string&) { return false; }
+
 std::string LastErrorText() { return std::strerror(errno); }
 
 }  // namespace platform

@@ -56,6 +56,16 @@ bool IsDriveRoot(const std::string& prefix) { return prefix.size() == 2 && prefi
 
 void BinaryStandardInput() { _setmode(_fileno(stdin), _O_BINARY); }
 
+bool WriteToConsole(std::FILE* stream, const std::string& text) {
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) return false;
+    std::fflush(stream);
+    const std::wstring wide = Widen(text);
+    DWORD written = 0;
+    return wide.empty() || WriteConsoleW(handle, wide.data(), DWORD(wide.size()), &written, nullptr) != 0;
+}
+
 std::string LastErrorText() { return std::strerror(errno); }
 
 }  // namespace platform

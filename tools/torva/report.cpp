@@ -1,6 +1,6 @@
 #include "tools/torva/report.h"
 
-#include <cstdio>
+#include "tools/torva/file_system.h"
 
 namespace torva {
 
@@ -10,7 +10,7 @@ void Reporter::print(const std::string& line, int failures) {
     if (progress_ != nullptr) {
         progress_->message(line);
     } else {
-        std::fprintf(stderr, "%s\n", line.c_str());
+        WriteStandardError(line + "\n");
     }
 }
 

@@ -203,6 +203,8 @@ private:
         WriteFile(tree + "/gameB/pic.vsp", ReadFile(directory + "/pictures/bars.vsp"));
         WriteFile(tree + "/gameB/\xE8\xA1\xA8\xE7\xB4\x99/\xE7\xB5\xB5.qnt", sunset);
         WriteFile(tree + "/readme.txt", std::string("a tree\n"));
+        // ALK members are named after the archive.
+        std::system(("cp " + Quote(directory + "/samples.alk") + " " + Quote(directory + "/\xE8\xA1\xA8\xE7\xB4\x99.alk")).c_str());
 
         // Pictures whose streams are cut, and an archive cut inside its
         // members' headers.
@@ -895,7 +897,7 @@ TEST_F(BothBuilds, EveryCommandGivesTheSameBytes) {
                   "samples.alk", "notes.txt", "broken.qnt"}, nullptr},
         {"info json", {"info", "--json", "-r", "tree", "pictures"}, nullptr},
         {"list ald", {"list", "samples.ald"}, nullptr},
-        {"list several", {"list", "samples.alk", "odd.ald", "hostile.ald"}, nullptr},
+        {"list several", {"list", "samples.alk", "odd.ald", "hostile.ald", "\xE8\xA1\xA8\xE7\xB4\x99.alk"}, nullptr},
         {"list raw names", {"list", "--names", "raw", "samples.ald", "odd.ald"}, nullptr},
         {"list json", {"list", "--json", "samples.ald", "samples.alk", "pictures/bars.vsp"}, nullptr},
         {"list a picture", {"list", "pictures/bars.vsp"}, nullptr},
@@ -932,7 +934,7 @@ TEST_F(BothBuilds, NamesDoNotDependOnTheSystemCodePage) {
     ASSERT_TRUE(FindWindowsTool(command));
     const Tool windows(command, true, "C.UTF-8");
     CompareBuilds(windows, {
-        {"list", {"list", "samples.ald", "odd.ald"}, nullptr},
+        {"list", {"list", "samples.ald", "odd.ald", "\xE8\xA1\xA8\xE7\xB4\x99.alk"}, nullptr},
         {"extract by name", {"extract", "samples.ald", "\xE8\xA1\xA8\xE7\xB4\x99.qnt", "-o", "out"}, nullptr},
         {"convert a tree", {"convert", "-r", "tree", "-o", "out"}, nullptr},
     });

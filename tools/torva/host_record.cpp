@@ -20,6 +20,26 @@ HostRecord::HostRecord(HANDLE file, const std::string& data, const std::string& 
     std::memcpy(storage_.data() + nameOffset, fileName.c_str(), fileName.size() + 1);
 }
 
-std::string RecordNameFor(const std::string& fileName) { return EncodeCp932(BaseName(fileName)); }
+std::string RecordNameFor(const std::string& fileName) {
+    const std::string name = EncodeCp932(BaseName(fileName));
+    // A double-byte character whose trail byte is '\' would be cut at that
+    // byte wherever the plug-in runs under another code page (and natively,
+    // where it reads names byte by byte), so it becomes '_' everywhere.
+    std::string record;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (IsCp932Lead(c) && i + 1 < name.size()) {
+            if (name[i + 1] == '\\') {
+                record += '_';
+            } else {
+                record.append(name, i, 2);
+            }
+            ++i;
+        } else {
+            record += char(c);
+        }
+    }
+    return record;
+}
 
 }  // namespace torva

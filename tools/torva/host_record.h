@@ -22,7 +22,8 @@ private:
 
 // The name the plug-in is shown for a file: its last component only (the
 // plug-in looks at nothing before the last backslash), in code page 932 as
-// the games' own names are, whatever the file system's encoding.
+// the games' own names are, whatever the file system's encoding. The name
+// decides detection of ALD and VSP, and ALK members are named after it.
 std::string RecordNameFor(const std::string& fileName);
 
 }  // namespace torva

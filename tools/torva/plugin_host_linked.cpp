@@ -1,8 +1,5 @@
 // The native host: the library is linked in and its entry points are called
-// directly. Names reach it in code page 932, as torva.exe gives them to the
-// DLL on a Japanese system, so the stand-in's multibyte routines are set to
-// that code page.
-#include "platform/standin/standin_control.h"
+// directly.
 #include "plugin/entry_points.h"
 #include "tools/torva/plugin_host.h"
 
@@ -28,9 +25,6 @@ public:
 
 }  // namespace
 
-std::unique_ptr<PluginHost> OpenPluginHost(std::string&) {
-    standin::SetCodePage(932);
-    return std::make_unique<LinkedHost>();
-}
+std::unique_ptr<PluginHost> OpenPluginHost(std::string&) { return std::make_unique<LinkedHost>(); }
 
 }  // namespace torva

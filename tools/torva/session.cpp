@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tools/torva/file_system_platform.h"
 #include "tools/torva/file_times.h"
 #include "tools/torva/host_record.h"
 #include "tools/torva/member_names.h"
@@ -78,7 +79,7 @@ void Session::walk(const std::string& path, const std::string& display, const st
     }
     for (const DirectoryEntry& entry : entries) {
         const std::string childPath = JoinPath(path, entry.name);
-        const std::string childDisplay = display + (display.back() == '/' ? "" : "/") + entry.name;
+        const std::string childDisplay = display + (platform::IsSeparator(display.back()) ? "" : "/") + entry.name;
         const std::string childRelative = relative.empty() ? entry.name : relative + "/" + entry.name;
         if (entry.directory) {
             walk(childPath, childDisplay, childRelative, found, depth + 1);

@@ -794,6 +794,17 @@ TEST_F(NativeRun, EveryNumberOfJobsGivesTheSameFilesAndMessages) {
     }
 }
 
+TEST_F(NativeRun, ATreeOfManyArchivesNeedsFewOpenFiles) {
+    std::system(("mkdir " + Quote(work_ + "/many")).c_str());
+    for (int i = 0; i < 40; ++i) {
+        std::system(("cd " + Quote(work_) + " && cp samples.alk many/a" + std::to_string(i) + ".alk").c_str());
+    }
+    const Outcome run = Tool("ulimit -n 24 && " + Quote(TORVA_NATIVE_TOOL), false)
+                            .run(work_, {"convert", "-r", "many", "-o", "out", "-j", "2", "-f", "bmp"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Tree(work_ + "/out").size(), 40u * 5);
+}
+
 #ifdef TORVA_TOOL_CHECKS_DAMAGE
 TEST_F(NativeRun, DamageIsReportedAndWrittenOnlyWhenAsked) {
     struct Case {

@@ -367,20 +367,24 @@ TEST(WriteFileAtomically, LeavesOnlyTheFinishedFile) {
     const std::string path = torva::JoinPath(directory, "torva_atomic_test.bin");
     std::string error;
     bool existed = false;
+    torva::RemoveFileQuietly(path);
     ASSERT_TRUE(torva::WriteFileAtomically(path, "first", torva::Replace::Never, existed, error)) << error;
-    // Never replaces nothing and says so; Always replaces.
+    // Never leaves an existing file alone and says so; Always replaces it.
     EXPECT_FALSE(torva::WriteFileAtomically(path, "other", torva::Replace::Never, existed, error));
     EXPECT_TRUE(existed);
     ASSERT_TRUE(torva::WriteFileAtomically(path, "second, longer", torva::Replace::Always, existed, error)) << error;
-    torva::InputFile input;
-    ASSERT_TRUE(input.open(path, error));
-    std::string bytes;
-    ASSERT_TRUE(input.read(0, size_t(input.size()), bytes));
-    EXPECT_EQ(bytes, "second, longer");
+    {
+        torva::InputFile input;
+        ASSERT_TRUE(input.open(path, error));
+        std::string bytes;
+        ASSERT_TRUE(input.read(0, size_t(input.size()), bytes));
+        EXPECT_EQ(bytes, "second, longer");
+    }
     std::vector<torva::DirectoryEntry> entries;
     ASSERT_TRUE(torva::ListDirectory(directory, entries, error));
     for (const auto& entry : entries) EXPECT_EQ(entry.name.find(".partial"), std::string::npos) << entry.name;
-    std::remove(path.c_str());
+    torva::RemoveFileQuietly(path);
+    EXPECT_FALSE(torva::FileExists(path));
 
     // A target that cannot be written leaves nothing behind.
     const std::string blocked = torva::JoinPath(torva::JoinPath(directory, "no_such_dir_for_torva"), "x.bin");

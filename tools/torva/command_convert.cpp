@@ -89,18 +89,15 @@ private:
         const Options& options = session_.options();
         HostRecord record(nullptr, bytes, recordName);
         int32_t kind = 0;
+        const bool fullColour = options.depth != 16;
+        DamageCheck* damage = session_.damage();
+        const std::string found = damage ? damage->picture(bytes, recordName, fullColour) : std::string();
+        if (!found.empty()) messages.fail(job.label, "damaged: " + found);
         if (session_.host().isSupported(record.get(), ServiceImage, &kind) != 0 || kind == 0) {
-            if (mustBePicture) messages.fail(job.label, "not a picture that torva can read");
+            if (found.empty() && mustBePicture) messages.fail(job.label, "not a picture that torva can read");
             return;
         }
-        const bool fullColour = options.depth != 16;
-        if (DamageCheck* damage = session_.damage()) {
-            const std::string found = damage->picture(bytes, recordName, fullColour);
-            if (!found.empty()) {
-                messages.fail(job.label, "damaged: " + found);
-                if (!options.keepDamaged) return;
-            }
-        }
+        if (!found.empty() && !options.keepDamaged) return;
         std::string bitmapBytes;
         {
             OwnedBlock block;

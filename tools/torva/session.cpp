@@ -119,11 +119,10 @@ bool Session::examine(const Source& source, Examined& file, InputFile& input) {
             return true;
         }
     }
-    const auto unknown = [&]() {
+    if (file.size > kLargestImage) {
         if (!source.walked) reporter_.fail(source.display, "not an archive or picture that torva can read");
         return false;
-    };
-    if (file.size > kLargestImage) return unknown();
+    }
     std::string whole;
     if (file.size > bytes.size() && !input.read(0, static_cast<size_t>(file.size), whole)) {
         reporter_.fail(source.display, "cannot read");
@@ -134,7 +133,15 @@ bool Session::examine(const Source& source, Examined& file, InputFile& input) {
     int32_t kind = 0;
     if (host_.isSupported(record.get(), ServiceImage, &kind) != 0 || kind == 0 ||
         host_.getImageInfo(record.get(), &file.info) != 0) {
-        return unknown();
+        // A picture cut inside its header is refused by the plug-in, and is
+        // damaged rather than foreign.
+        const std::string found = damage_ ? damage_->picture(picture, file.recordName, true) : std::string();
+        if (!found.empty()) {
+            reporter_.fail(source.display, "damaged: " + found);
+        } else if (!source.walked) {
+            reporter_.fail(source.display, "not an archive or picture that torva can read");
+        }
+        return false;
     }
     file.imageKind = kind;
     file.head.clear();

@@ -144,6 +144,7 @@ std::string MakeWorkDirectory(const std::string& name) {
 //   odd.ald        member names the code page does not wholly decode
 //   tree/          pictures and an archive in folders, Japanese names included
 //   cut_*.qnt|pms|vsp, cut.ald   pictures and an archive cut short
+//   corrupt.qnt    a QNT whose colour stream is corrupt
 //   broken.qnt     a QNT cut off inside its header
 //   notes.txt      no file of ours
 class Inputs {
@@ -212,6 +213,9 @@ private:
             const std::string whole = ReadFile(directory + "/pictures/" + name);
             WriteFile(directory + "/cut_" + name, whole.substr(0, whole.size() * 2 / 3));
         }
+        std::string corrupt = sunset;
+        for (size_t i = 200; i < 260; ++i) corrupt[i] = char(corrupt[i] ^ 0x5A);  // inside the colour stream
+        WriteFile(directory + "/corrupt.qnt", corrupt);
         const std::string samples = ReadFile(directory + "/samples.ald");
         WriteFile(directory + "/cut.ald", samples.substr(0, 30000));
 
@@ -813,12 +817,12 @@ TEST_F(NativeRun, DamageIsReportedAndWrittenOnlyWhenAsked) {
         const char* written;   // the output, "" for none
     };
     const Case cases[] = {
-        {{"convert", "cut_sunset.qnt", "-o", "out"}, "torva: cut_sunset.qnt: damaged: ", ""},
+        {{"convert", "corrupt.qnt", "-o", "out"}, "torva: corrupt.qnt: damaged: the data is corrupt", ""},
         {{"convert", "cut_checker.pms", "-o", "out"}, "torva: cut_checker.pms: damaged: ", ""},
         {{"convert", "cut_bars.vsp", "-o", "out"}, "torva: cut_bars.vsp: damaged: ", ""},
         {{"convert", "cut_checker.pms", "-o", "out", "--keep-damaged"}, "torva: cut_checker.pms: damaged: ",
          "cut_checker.png\n"},
-        {{"info", "cut_sunset.qnt"}, "torva: cut_sunset.qnt: damaged: ", ""},
+        {{"info", "corrupt.qnt"}, "torva: corrupt.qnt: damaged: the data is corrupt", ""},
         {{"info", "cut_checker.pms"}, "torva: cut_checker.pms: damaged: ", ""},
         {{"list", "cut.ald"}, "torva: cut.ald: damaged: ", ""},
         {{"convert", "cut.ald", "-o", "out"}, "torva: cut.ald: damaged: ",

@@ -939,6 +939,9 @@ TEST_F(BothBuilds, EveryCommandGivesTheSameBytes) {
         {"convert standard input", {"convert", "-", "-o", "-"}, "pictures/ring_alpha.qnt"},
         {"convert with failures", {"convert", "notes.txt", "broken.qnt", "badpic.ald", "damaged.ald", "-o", "out"},
          nullptr},
+        {"damage", {"convert", "corrupt.qnt", "cut_checker.pms", "cut_bars.vsp", "cut.ald", "-o", "out"}, nullptr},
+        {"damage kept", {"convert", "cut_checker.pms", "cut_bars.vsp", "-o", "out", "--keep-damaged"}, nullptr},
+        {"damage told", {"info", "corrupt.qnt", "cut_sunset.qnt", "cut.ald"}, nullptr},
     };
     CompareBuilds(*windows_, cases);
 }

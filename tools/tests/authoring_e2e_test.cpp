@@ -180,7 +180,7 @@ TEST_F(Authoring, EncodesEveryFormatAndRefusesWithTheReason) {
             // The position is stored in units of 8 pixels: 2, 8, 2 + 24 / 8, 8 + 10.
             EXPECT_EQ(ReadFile(work_ + "/out/f.vsp").substr(0, 8), std::string("\x02\x00\x08\x00\x05\x00\x12\x00", 8));
         }
-        const Outcome back = torva({"convert", c.output, "--format", "bmp", "-o", "back"});
+        const Outcome back = torva({"convert", c.output, "--format", "bmp", "-o", "back", "--overwrite"});
         ASSERT_EQ(back.status, 0) << back.err;
         const std::string stem = std::string(c.output).substr(4, std::string(c.output).size() - 8);
         EXPECT_EQ(Pixels(ReadFile(work_ + "/back/" + stem + ".bmp")), Pixels(ReadFile(work_ + "/" + c.source)));

@@ -70,33 +70,4 @@ bool NameToCodePage932(const std::string& name, std::string& converted) {
     return true;
 }
 
-bool StagedFile::commit(bool replace, std::string& error) {
-    if (file_ == nullptr) return false;
-    const bool written = !failed_ && std::fflush(file_) == 0;
-    const int savedErrno = errno;
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (!written || !closed) {
-        error = "cannot write " + target_ + ": " + std::strerror(savedErrno);
-        return false;
-    }
-    if (replace) {
-        if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
-            error = "cannot rename the finished file to " + target_ + ": " + std::strerror(errno);
-            return false;
-        }
-    } else {
-        // A hard link fails when the target exists: nothing is replaced even
-        // if the target appeared since it was checked.
-        if (link(temporary_.c_str(), target_.c_str()) != 0) {
-            error = errno == EEXIST ? target_ + " exists (use --overwrite to replace it)"
-                                    : "cannot name the finished file " + target_ + ": " + std::strerror(errno);
-            return false;
-        }
-        unlink(temporary_.c_str());
-    }
-    temporary_.clear();
-    return true;
-}
-
 }  // namespace torva

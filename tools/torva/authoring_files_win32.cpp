@@ -7,10 +7,28 @@
 #include "tools/torva/file_system.h"
 
 namespace torva {
+namespace {
+
+std::wstring Widen(const std::string& utf8) {
+    const int count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+    std::wstring wide(size_t(count > 0 ? count : 0), L'\0');
+    if (count > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], count);
+    return wide;
+}
+
+std::string Narrow(const wchar_t* wide) {
+    const int count = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(size_t(count > 0 ? count : 1), '\0');
+    if (count > 0) WideCharToMultiByte(CP_UTF8, 0, wide, -1, &utf8[0], count, nullptr, nullptr);
+    utf8.resize(utf8.size() - 1);
+    return utf8;
+}
+
+}  // namespace
 
 bool StatFile(const std::string& path, FileFacts& facts, std::string& error) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) {
         error = "cannot read its attributes (error " + std::to_string(GetLastError()) + ")";
         return false;
     }
@@ -21,55 +39,35 @@ bool StatFile(const std::string& path, FileFacts& facts, std::string& error) {
 }
 
 bool ListDirectory(const std::string& path, std::vector<std::string>& names, std::string& error) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(JoinPath(path, "*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Widen(JoinPath(path, "*")).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         error = "cannot list it (error " + std::to_string(GetLastError()) + ")";
         return false;
     }
     do {
-        const std::string name = found.cFileName;
+        const std::string name = Narrow(found.cFileName);
         if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(search, &found));
+    } while (FindNextFileW(search, &found));
     FindClose(search);
     return true;
 }
 
-// Through UTF-16: the system's ANSI code page to wide characters, then to
-// code page 932 refusing any character that has no exact code there.
+// The tool's paths are UTF-8: through UTF-16 to code page 932, refusing any
+// character that has no exact code there.
 bool NameToCodePage932(const std::string& name, std::string& converted) {
     converted.clear();
     if (name.empty()) return true;
-    const int wide = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(), int(name.size()), nullptr, 0);
+    const int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), int(name.size()), nullptr, 0);
     if (wide <= 0) return false;
     std::wstring utf16(size_t(wide), L'\0');
-    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(), int(name.size()), &utf16[0], wide);
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), int(name.size()), &utf16[0], wide);
     BOOL lossy = FALSE;
     const int bytes = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, utf16.data(), wide, nullptr, 0, nullptr, &lossy);
     if (bytes <= 0 || lossy) return false;
     converted.assign(size_t(bytes), '\0');
     WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, utf16.data(), wide, &converted[0], bytes, nullptr, &lossy);
     return !lossy;
-}
-
-bool StagedFile::commit(bool replace, std::string& error) {
-    if (file_ == nullptr) return false;
-    const bool written = !failed_ && std::fflush(file_) == 0;
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (!written || !closed) {
-        error = "cannot write " + target_;
-        return false;
-    }
-    if (!MoveFileExA(temporary_.c_str(), target_.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0)) {
-        const DWORD code = GetLastError();
-        error = code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS
-                    ? target_ + " exists (use --overwrite to replace it)"
-                    : "cannot name the finished file " + target_ + " (error " + std::to_string(code) + ")";
-        return false;
-    }
-    temporary_.clear();
-    return true;
 }
 
 }  // namespace torva

@@ -10,6 +10,7 @@
 #include "tools/torva/command_line.h"
 #include "tools/torva/commands.h"
 #include "tools/torva/file_system.h"
+#include "tools/torva/file_system_platform.h"
 
 namespace torva {
 namespace {
@@ -119,7 +120,7 @@ public:
 
     bool writeMember(size_t index) override {
         const Input& input = inputs_[index];
-        std::FILE* file = std::fopen(input.path.c_str(), "rb");
+        std::FILE* file = platform::OpenFile(input.path, "rb");
         if (file == nullptr) {
             problem = input.path + ": cannot open";
             return false;

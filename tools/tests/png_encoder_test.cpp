@@ -321,13 +321,14 @@ TEST(PngLevels, DefaultLevelFollowsTheContent) {
             const uint32_t x = uint32_t(i / n % w), y = uint32_t(i / n / w), channel = uint32_t(i % n);
             // Colour pictures have over 256 colours: bands down a gradient.
             const uint32_t flat = n == 1 ? x / 50 * 30 : channel * 80 + y * 3 + x / 40 * 20;
-            const uint32_t noisy = channel * 80 + x / 2 + y + (noise >> 16) % c.noise;
+            const uint32_t noisy = channel * 80 + x / 2 + y + (noise >> 16) % std::max(c.noise, 1u);
             s[i] = uint8_t((c.noise == 0 ? flat : noisy) & c.mask);
         }
         torva::BitmapView view;
         std::string error, png;
         int level = -1;
-        ASSERT_TRUE(view.parse(BitmapOf(c.bits, w, h, s, 0), error)) << error;
+        const std::string bitmap = BitmapOf(c.bits, w, h, s, 0);
+        ASSERT_TRUE(view.parse(bitmap, error)) << error;
         ASSERT_TRUE(torva::EncodePng(view, torva::PngLevel::Default, png, error, &level)) << error;
         EXPECT_EQ(level, c.level);
     }

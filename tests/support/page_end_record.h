@@ -1,16 +1,13 @@
-// A host record whose name's terminator is the last readable byte of a page,
-// the next page being inaccessible: any read past the name faults at once,
-// natively and under Wine, with or without a sanitizer.
+// A host record whose name's terminator is the last readable byte of a page
+// and the next page inaccessible: a read past the name faults at once.
 #pragma once
 
-#include <cstddef>
 #include <cstring>
 #include <stdexcept>
 #include <string>
 
 #include "plugin/records.h"
 #include "tests/support/test_support.h"
-
 #ifndef _WIN32
 #include <sys/mman.h>
 #include <unistd.h>
@@ -20,59 +17,44 @@ namespace torvatest {
 
 class PageEndRecord {
 public:
-    PageEndRecord(Bytes bytes, const std::string& fileName, HANDLE file = nullptr) : bytes_(std::move(bytes)) {
-        const size_t recordBytes = offsetof(FileAccess, fileName) + fileName.size() + 1;
-        const size_t page = PageSize();
-        regionBytes_ = (recordBytes + page - 1) / page * page + page;
-        unsigned char* region = Map(regionBytes_);
-        if (region == nullptr) throw std::runtime_error("cannot map pages");
-        region_ = region;
-        Protect(region + regionBytes_ - page, page);
-        unsigned char* start = region + regionBytes_ - page - recordBytes;
-        FileAccess record{};
-        record.hFile = file;
-        record.data = bytes_.empty() ? nullptr : bytes_.data();
-        record.dataSize = static_cast<uint32_t>(bytes_.size());
-        std::memcpy(start, &record, offsetof(FileAccess, fileName));
-        std::memcpy(start + offsetof(FileAccess, fileName), fileName.c_str(), fileName.size() + 1);
+    PageEndRecord(Bytes bytes, const std::string& name, HANDLE file) : bytes_(std::move(bytes)) {
+        const size_t head = offsetof(FileAccess, fileName), recordBytes = head + name.size() + 1;
+#ifdef _WIN32
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        const size_t page = info.dwPageSize;
+        mappedBytes_ = (recordBytes / page + 2) * page;
+        region_ = static_cast<unsigned char*>(VirtualAlloc(nullptr, mappedBytes_, MEM_COMMIT, PAGE_READWRITE));
+        DWORD old = 0;
+        if (region_ == nullptr || !VirtualProtect(region_ + mappedBytes_ - page, page, PAGE_NOACCESS, &old))
+            throw std::runtime_error("cannot guard a page");
+#else
+        const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        mappedBytes_ = (recordBytes / page + 2) * page;
+        void* mapped = mmap(nullptr, mappedBytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        region_ = static_cast<unsigned char*>(mapped);
+        if (mapped == MAP_FAILED || mprotect(region_ + mappedBytes_ - page, page, PROT_NONE) != 0)
+            throw std::runtime_error("cannot guard a page");
+#endif
+        unsigned char* start = region_ + mappedBytes_ - page - recordBytes;
+        FileAccess record{file, bytes_.data(), static_cast<uint32_t>(bytes_.size()), {0}};
+        std::memcpy(start, &record, head);
+        std::memcpy(start + head, name.c_str(), name.size() + 1);
         record_ = reinterpret_cast<const FileAccess*>(start);
     }
-    ~PageEndRecord() { Unmap(region_, regionBytes_); }
+#ifdef _WIN32
+    ~PageEndRecord() { VirtualFree(region_, 0, MEM_RELEASE); }
+#else
+    ~PageEndRecord() { munmap(region_, mappedBytes_); }
+#endif
     PageEndRecord(const PageEndRecord&) = delete;
     PageEndRecord& operator=(const PageEndRecord&) = delete;
-
     const FileAccess* get() const { return record_; }
 
 private:
-#ifdef _WIN32
-    static size_t PageSize() {
-        SYSTEM_INFO info;
-        GetSystemInfo(&info);
-        return info.dwPageSize;
-    }
-    static unsigned char* Map(size_t bytes) {
-        return static_cast<unsigned char*>(VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    }
-    static void Protect(unsigned char* address, size_t bytes) {
-        DWORD previous = 0;
-        if (!VirtualProtect(address, bytes, PAGE_NOACCESS, &previous)) throw std::runtime_error("cannot guard page");
-    }
-    static void Unmap(void* address, size_t) { VirtualFree(address, 0, MEM_RELEASE); }
-#else
-    static size_t PageSize() { return static_cast<size_t>(sysconf(_SC_PAGESIZE)); }
-    static unsigned char* Map(size_t bytes) {
-        void* address = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        return address == MAP_FAILED ? nullptr : static_cast<unsigned char*>(address);
-    }
-    static void Protect(unsigned char* address, size_t bytes) {
-        if (mprotect(address, bytes, PROT_NONE) != 0) throw std::runtime_error("cannot guard page");
-    }
-    static void Unmap(void* address, size_t bytes) { munmap(address, bytes); }
-#endif
-
     Bytes bytes_;
-    void* region_ = nullptr;
-    size_t regionBytes_ = 0;
+    unsigned char* region_ = nullptr;
+    size_t mappedBytes_ = 0;
     const FileAccess* record_ = nullptr;
 };
 

@@ -2,6 +2,7 @@
 // for the linked library and the DLL alike (records from page_end_record.h).
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "tests/writers/archive_writer.h"
@@ -28,12 +29,17 @@ inline Bytes NameCaseBytes(char file) {
     return WriteAld(members);
 }
 
+// Longer than a name the plug-in copies without the heap.
+inline const std::string kLongName = "C:\\" + std::string(600, 'a') + ".vsp";
+inline const std::string kLongLeadByteName = kLongName + "\x83";
+
 // The extension includes the last lead byte, so ".alk\x83" is not ".alk";
-// ALK is found by its magic whatever the name. The last two are controls.
+// ALK is found by its magic whatever the name. Names without one are controls.
 inline const std::vector<LeadByteNameCase> kLeadByteNameCases = {
     {"abc.alk\x83", 'k', 1, 2, "abc_001.dat"}, {"C:\\d\\x.ald\x83", 'd', 1, 0, nullptr},
     {"x.vsp\x83", 'v', 2, 0, nullptr},         {"C:\\d\\\x83", 'k', 1, 2, nullptr},
     {"C:\\d\\x.ald", 'd', 1, 1, "m.qnt"},      {"x.VSP", 'v', 2, 3, nullptr},
+    {kLongLeadByteName.c_str(), 'v', 2, 0, nullptr}, {kLongName.c_str(), 'v', 2, 3, nullptr},
 };
 
 }  // namespace torvatest

@@ -74,8 +74,8 @@ endforeach()
 set_target_properties(torvasoft PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${TORVA_INTERFACE_INCLUDES}")
 
 install(TARGETS torvasoft EXPORT torvasoftTargets LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES include/torvasoft/torvasoft.h ${PROJECT_BINARY_DIR}/include/torvasoft/version.h
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/torvasoft)
+install(DIRECTORY include/torvasoft ${PROJECT_BINARY_DIR}/include/torvasoft
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
 if(TARGET torva)
   install(TARGETS torva RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
@@ -85,8 +85,13 @@ install(FILES ${PROJECT_BINARY_DIR}/doc/torva.1 DESTINATION ${CMAKE_INSTALL_MAND
 install(FILES README.md CHANGES DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
 
-# pkg-config: prefix and directories as installed.
-configure_file(cmake/torvasoft.pc.in ${PROJECT_BINARY_DIR}/torvasoft.pc @ONLY)
+# pkg-config: written at install time, so that the prefix is the one
+# installed to (cmake --install --prefix, or /usr in the package).
+install(CODE "
+  set(CMAKE_INSTALL_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
+  set(CMAKE_INSTALL_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
+  set(PROJECT_VERSION \"${PROJECT_VERSION}\")
+  configure_file(\"${PROJECT_SOURCE_DIR}/cmake/torvasoft.pc.in\" \"${PROJECT_BINARY_DIR}/torvasoft.pc\" @ONLY)")
 install(FILES ${PROJECT_BINARY_DIR}/torvasoft.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
  )
 

@@ -33,7 +33,7 @@ for package in libc6 libstdc++6 libgcc-s1 zlib1g; do
 done
 dpkg -x "$deb" "$scratch/root"
 usr=$scratch/root/usr
-libdir=$(dirname "$(find "$usr/lib" -name 'libtorvasoft.so.*.*.*' | head -n 1)")
+libdir=$(dirname "$(find "$usr/lib" -name 'libtorvasoft.so.*.*.*' -print -quit)")
 soname=$(objdump -p "$libdir"/libtorvasoft.so.*.*.* | awk '$1 == "SONAME" {print $2}')
 [ "$soname" = "libtorvasoft.so.${version%.*}" ] || fail "SONAME is '$soname'"
 [ -f "$usr/share/man/man1/torva.1" ] || fail "no man page"

@@ -29,6 +29,13 @@ command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686-po
 command -v localedef >/dev/null || need+=(locales)
 { [ -x "$system_python" ] && "$system_python" -c 'import PIL' 2>/dev/null; } || need+=(python3 python3-pil)
 
+# Packaging (scripts/package.sh, scripts/check-packages.sh): dpkg-shlibdeps
+# computes the Debian package's dependencies (CPack finds the binaries with
+# file); pkg-config builds a host against the installed library.
+command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)
+command -v file >/dev/null || need+=(file)
+command -v pkg-config >/dev/null || need+=(pkgconf)
+
 if [ ${#need[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   dpkg --add-architecture i386

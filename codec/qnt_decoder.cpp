@@ -36,6 +36,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "codec/zlib_inflate.h"
 #include "plugin/byte_cursor.h"
 #include "plugin/checked_size.h"
 #include "plugin/holders.h"
@@ -76,17 +77,20 @@ uint64_t PlaneBytes(const Geometry& g) {
     return uint64_t{4} * ((uint64_t{g.width} + 1) / 2) * ((uint64_t{g.height} + 1) / 2);
 }
 
-// Inflates `source` into the scratch buffer. `length` is the capacity offered
-// on entry and the number of bytes produced on return. zlib's length type is
-// 32 bits wide on Windows; every value passed here is at most
-// kMaxAllocationBytes, which fits.
+// Inflates `source` into the scratch buffer, with zlib's `uncompress` verdict
+// and length. `length` is the capacity offered on entry and the number of
+// bytes produced on return. zlib's length type is 32 bits wide on Windows;
+// every value passed here is at most kMaxAllocationBytes, which fits.
 bool Inflate(unsigned char* scratch, uint64_t* length, const unsigned char* source, uint32_t sourceSize) {
-    uLongf produced = static_cast<uLongf>(*length);
-    const int result = uncompress(scratch, &produced, source, static_cast<uLong>(sourceSize));
+    unsigned long produced = static_cast<unsigned long>(*length);
+    const int result = torva::InflateLikeUncompress(scratch, &produced, source, static_cast<unsigned long>(sourceSize));
     if (result != Z_OK) return false;
     *length = produced;
     return true;
 }
+
+// Bytes of the alpha rows: h rows of w rounded up to even.
+uint64_t AlphaBytes(const Geometry& g) { return uint64_t{g.height} * ((uint64_t{g.width} + 1) & ~uint64_t{1}); }
 
 // One step of the filter on a later row: the halved sum of left and above
 // (0..510 before halving, never reduced first) minus the residual.
@@ -463,14 +467,32 @@ void RebuildAlpha(unsigned char* pixels, const unsigned char* scratch, const Geo
 // zeros up to the capacity. That is the same as zero-filling the whole buffer
 // before inflating, without writing the part inflate overwrites anyway. After
 // a failure nothing reads the scratch, so its contents do not matter.
+bool InflateColourInto(unsigned char* scratch, uint64_t capacity, const unsigned char* colourData, const Geometry& g,
+                       uint64_t* produced) {
+    *produced = capacity;
+    if (!Inflate(scratch, produced, colourData, g.colourSize)) return false;
+    std::memset(scratch + *produced, 0, static_cast<std::size_t>(capacity - *produced));
+    return true;
+}
+
 bool InflateColour(HeapBuffer* scratch, uint64_t capacity, const unsigned char* colourData, const Geometry& g,
                    uint64_t* produced) {
     if (!torva::AllocationFits(capacity)) return false;
     if (!scratch->allocateUninitialised(static_cast<uint32_t>(capacity))) return false;
-    *produced = capacity;
-    if (!Inflate(scratch->data, produced, colourData, g.colourSize)) return false;
-    std::memset(scratch->data + *produced, 0, static_cast<std::size_t>(capacity - *produced));
-    return true;
+    return InflateColourInto(scratch->data, capacity, colourData, g, produced);
+}
+
+// Alpha rows past the end of a short alpha stream read what the colour stream
+// left in the scratch. zlib writes nothing past what it produces, but the
+// faster engine may leave scratch bytes just past its output. For such a
+// stream the scratch is inflated again from the colour stream and the alpha
+// given to zlib itself, so that those rows read what zlib would leave.
+bool InflateShortAlphaExactly(unsigned char* scratch, uint64_t capacity, const unsigned char* colourData,
+                              const Geometry& g) {
+    uint64_t produced = 0;
+    if (!InflateColourInto(scratch, capacity, colourData, g, &produced)) return false;
+    uLongf length = static_cast<uLongf>(produced);
+    return uncompress(scratch, &length, colourData + g.colourSize, static_cast<uLong>(g.alphaSize)) == Z_OK;
 }
 
 }  // namespace
@@ -516,6 +538,7 @@ int DecodeQnt32With(unsigned char* pixels, const unsigned char* colourData, cons
     // rounded up to even) is never longer than its colour stream, so valid
     // pictures are unaffected, and every read stays inside the scratch.
     if (!Inflate(scratch.data, &produced, colourData + g.colourSize, g.alphaSize)) return 0;
+    if (produced < AlphaBytes(g) && !InflateShortAlphaExactly(scratch.data, capacity, colourData, g)) return 0;
     RebuildAlpha(pixels, scratch.data, g);
     return 0;
 }

@@ -26,6 +26,13 @@
 //  - Memory: libdeflate's decompressor cannot be allocated: zlib is asked,
 //    and reports Z_MEM_ERROR if it cannot allocate either.
 //
+// The walk reads every code again, which costs about as much per input byte
+// as libdeflate's own decoding. It pays where each input byte stands for
+// several output bytes (flat art, long matches); where the input is large
+// against the capacity (photographs compress to about half), libdeflate and
+// the walk together take as long as zlib alone, and zlib inflates the stream
+// itself. Both ways give zlib's answer; the choice only decides the speed.
+//
 // libdeflate may write scratch bytes beyond the produced length (up to the
 // capacity), which zlib never touches; callers read only what was produced.
 #include "codec/zlib_inflate.h"
@@ -45,6 +52,10 @@ namespace {
 constexpr unsigned long kHeaderBytes = 2;
 constexpr unsigned long kChecksumBytes = 4;
 
+// libdeflate and the walk are used when the input is at most this share of
+// the capacity.
+constexpr unsigned long kWalkPaysUpToInputPerOutput = 4;  // 1 input byte per 4 output bytes
+
 int AskZlib(unsigned char* dest, unsigned long* destLen, const unsigned char* source, unsigned long sourceLen) {
     uLongf length = *destLen;
     const int result = uncompress(dest, &length, source, sourceLen);
@@ -54,8 +65,10 @@ int AskZlib(unsigned char* dest, unsigned long* destLen, const unsigned char* so
 
 }  // namespace
 
-int InflateLikeUncompress(unsigned char* dest, unsigned long* destLen, const unsigned char* source,
-                          unsigned long sourceLen) {
+namespace inflate_detail {
+
+int InflateThroughLibdeflate(unsigned char* dest, unsigned long* destLen, const unsigned char* source,
+                             unsigned long sourceLen) {
     const unsigned long capacity = *destLen;
     if (capacity == 0 || capacity > UINT32_MAX || sourceLen > UINT32_MAX) {
         return AskZlib(dest, destLen, source, sourceLen);
@@ -73,6 +86,14 @@ int InflateLikeUncompress(unsigned char* dest, unsigned long* destLen, const uns
         return Z_OK;
     }
     return AskZlib(dest, destLen, source, sourceLen);
+}
+
+}  // namespace inflate_detail
+
+int InflateLikeUncompress(unsigned char* dest, unsigned long* destLen, const unsigned char* source,
+                          unsigned long sourceLen) {
+    if (uint64_t{sourceLen} * kWalkPaysUpToInputPerOutput > *destLen) return AskZlib(dest, destLen, source, sourceLen);
+    return inflate_detail::InflateThroughLibdeflate(dest, destLen, source, sourceLen);
 }
 
 }  // namespace torva

@@ -17,6 +17,7 @@
 #include <zlib.h>
 
 #include "tests/writers/archive_writer.h"
+#include "tests/writers/deflate_writer.h"
 #include "tests/writers/pms_writer.h"
 #include "tests/writers/qnt_writer.h"
 #include "tests/writers/vsp_writer.h"
@@ -222,6 +223,16 @@ void InflateSeeds(const std::filesystem::path& dir) {
             options = static_cast<unsigned char>((options + 3) & 7);
             input.insert(input.end(), stream.begin(), stream.end());
             Write(dir / (std::string("seed-") + content.name + "-" + mode.name), input);
+        }
+    }
+    // The streams on which a lenient engine and zlib disagree, as they are
+    // and with their checksums to be repaired after mutation.
+    for (const torvatest::DeflateCase& c : torvatest::DeflateCases()) {
+        const Bytes stream = c.stream();
+        for (const unsigned char repair : {0, 1}) {
+            Bytes input = {repair, 0, 0};
+            input.insert(input.end(), stream.begin(), stream.end());
+            Write(dir / (std::string("seed-") + c.label + (repair ? "-repaired" : "")), input);
         }
     }
 }

@@ -189,6 +189,19 @@ private:
         bad.data.assign(300, 0x5A);
         WriteFile(directory + "/badpic.ald", torvatest::WriteAld({bad, whole}));
 
+        // Large and noisy enough for many deflate blocks: the builds must
+        // still agree byte for byte.
+        torvatest::QntPicture large;
+        large.width = 512;
+        large.height = 384;
+        torvatest::Random random(14);
+        for (uint32_t i = 0; i < large.width * large.height; ++i) {
+            const uint8_t level = uint8_t(i % 512 / 2 + random.below(9));
+            large.bgr.insert(large.bgr.end(), {level, uint8_t(255 - level), uint8_t(random.below(256))});
+            large.alpha.push_back(uint8_t(i / 512 % 256));
+        }
+        WriteFile(directory + "/large.qnt", torvatest::WriteQnt(large, torvatest::QntOptions()));
+
         // The header itself is cut short.
         WriteFile(directory + "/broken.qnt", sunset.substr(0, 40));
         WriteFile(directory + "/notes.txt", std::string("not a picture\n"));
@@ -521,6 +534,7 @@ TEST_F(BothBuilds, EveryCommandGivesTheSameBytes) {
         {"extract hostile", {"extract", "hostile.ald", "-o", "out"}},
         {"extract damaged", {"extract", "damaged.ald", "-o", "out"}},
         {"convert ald to png", {"convert", "samples.ald", "-o", "out"}},
+        {"convert a large picture", {"convert", "large.qnt", "-o", "out"}},
         {"convert alk to png", {"convert", "samples.alk", "-o", "out"}},
         {"convert to bmp", {"convert", "samples.ald", "--format", "bmp", "-o", "out"}},
         {"convert 16-bit", {"convert", "samples.ald", "--depth", "16", "-o", "out"}},

@@ -108,41 +108,47 @@ TEST_P(PngEncoding, HeaderMatchesDepthAndPixelsSurviveARoundTrip) {
     torva::BitmapView view;
     std::string error;
     ASSERT_TRUE(view.parse(bmp, error)) << error;
-    std::string png;
-    ASSERT_TRUE(torva::EncodePng(view, torva::PngLevel::Default, png, error)) << error;
+    for (const torva::PngLevel level : {torva::PngLevel::Fast, torva::PngLevel::Default, torva::PngLevel::Best}) {
+        SCOPED_TRACE(torva::DeflateLevel(level));
+        std::string png;
+        ASSERT_TRUE(torva::EncodePng(view, level, png, error)) << error;
 
-    ASSERT_GT(png.size(), 33u);
-    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
-    EXPECT_EQ(png.substr(12, 4), "IHDR");
-    EXPECT_EQ(uint8_t(png[24]), c.sampleDepth);
-    EXPECT_EQ(uint8_t(png[25]), c.colourType);
-    EXPECT_EQ(png.substr(png.size() - 8, 4), "IEND");
+        ASSERT_GT(png.size(), 33u);
+        EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+        EXPECT_EQ(png.substr(12, 4), "IHDR");
+        EXPECT_EQ(uint8_t(png[24]), c.sampleDepth);
+        EXPECT_EQ(uint8_t(png[25]), c.colourType);
+        EXPECT_EQ(png.substr(png.size() - 8, 4), "IEND");
 
-    // Encoding is deterministic: the same bitmap gives the same bytes.
-    std::string again;
-    ASSERT_TRUE(torva::EncodePng(view, torva::PngLevel::Default, again, error));
-    EXPECT_EQ(png, again);
+        // Encoding is deterministic: the same bitmap gives the same bytes.
+        std::string again;
+        ASSERT_TRUE(torva::EncodePng(view, level, again, error));
+        EXPECT_EQ(png, again);
 
 #ifdef TORVA_HAVE_LIBPNG
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_memory(&image, png.data(), png.size())) << image.message;
-    ASSERT_EQ(image.width, c.width);
-    ASSERT_EQ(image.height, c.height);
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<Rgba> decoded(size_t(c.width) * c.height);
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, decoded.data(), 0, nullptr)) << image.message;
-    for (size_t i = 0; i < decoded.size(); ++i) {
-        ASSERT_TRUE(decoded[i] == expected[i]) << "pixel " << i % c.width << "," << i / c.width;
-    }
+        png_image image;
+        std::memset(&image, 0, sizeof image);
+        image.version = PNG_IMAGE_VERSION;
+        ASSERT_TRUE(png_image_begin_read_from_memory(&image, png.data(), png.size())) << image.message;
+        ASSERT_EQ(image.width, c.width);
+        ASSERT_EQ(image.height, c.height);
+        image.format = PNG_FORMAT_RGBA;
+        std::vector<Rgba> decoded(size_t(c.width) * c.height);
+        ASSERT_TRUE(png_image_finish_read(&image, nullptr, decoded.data(), 0, nullptr)) << image.message;
+        for (size_t i = 0; i < decoded.size(); ++i) {
+            ASSERT_TRUE(decoded[i] == expected[i]) << "pixel " << i % c.width << "," << i / c.width;
+        }
 #endif
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllDepths, PngEncoding,
-                         testing::Values(PngCase{7, 5, 4, 3, 4}, PngCase{1, 1, 4, 3, 4}, PngCase{9, 4, 8, 3, 8},
-                                         PngCase{5, 3, 16, 2, 8}, PngCase{6, 6, 24, 2, 8},
-                                         PngCase{3, 7, 24, 2, 8}, PngCase{5, 4, 32, 6, 8}));
+                         testing::Values(PngCase{7, 5, 4, 3, 4}, PngCase{1, 1, 4, 3, 1}, PngCase{9, 4, 8, 3, 8},
+                                         PngCase{29, 11, 16, 2, 8}, PngCase{40, 9, 24, 2, 8},
+                                         PngCase{19, 17, 24, 2, 8}, PngCase{23, 13, 32, 6, 8},
+                                         // Few colours: a palette of them.
+                                         PngCase{5, 3, 16, 3, 4}, PngCase{3, 7, 24, 3, 8},
+                                         PngCase{5, 4, 32, 3, 8}));
 
 TEST(BitmapView, RejectsBitmapsThatAreCutShortOrOdd) {
     std::vector<Rgba> expected;

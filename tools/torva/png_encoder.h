@@ -1,11 +1,21 @@
-// A PNG encoder over zlib for the bitmaps the plug-in returns. Native and
-// Windows builds use this same encoder with the same zlib settings, so the
-// same bitmap gives the same PNG bytes on both.
+// The PNG writer for the bitmaps the plug-in returns: the chunk layout is
+// ours, the compression and the checksums are libdeflate's. Native and Windows
+// builds use the same libdeflate version with the same settings, so the same
+// bitmap gives the same PNG bytes on both.
 //
-//   4-bit and 8-bit bitmaps   -> palette PNG of the same bit depth
+//   4-bit and 8-bit bitmaps   -> palette PNG; indices as stored, the palette
+//                                up to the highest index used, at the smallest
+//                                bit depth (1, 2, 4 or 8) that addresses it
 //   16-bit (5-5-5) bitmaps    -> 8-bit RGB, each 5-bit channel widened
 //   24-bit bitmaps            -> 8-bit RGB
 //   32-bit bitmaps            -> 8-bit RGBA, the fourth byte being alpha
+//
+// except that 16-, 24- and 32-bit bitmaps of at most 256 distinct colours
+// become palette PNGs of those colours (with tRNS for their alpha).
+//
+// Colour rows take, each, the filter that minimises the sum of the magnitudes
+// of its output (Average left out in pictures of few levels a channel, such
+// as 5-6-5 colour); palette rows are left unfiltered.
 #pragma once
 
 #include <string>
@@ -18,7 +28,13 @@ namespace torva {
 // between them.
 enum class PngLevel { Fast, Default, Best };
 
+// The libdeflate compression level that `level` stands for.
+int DeflateLevel(PngLevel level);
+
 // Encodes the picture; on failure returns false and says why in `error`.
 bool EncodePng(const BitmapView& bitmap, PngLevel level, std::string& png, std::string& error);
+
+// The same at a libdeflate level from 0 to 12, for measurements.
+bool EncodePngAtDeflateLevel(const BitmapView& bitmap, int deflateLevel, std::string& png, std::string& error);
 
 }  // namespace torva

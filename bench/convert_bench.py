@@ -1,0 +1,115 @@
+#!/usr/bin/env python3
+"""Times whole conversions to PNG: torva beside ImageMagick's convert from the
+BMP of the same pixels, and beside decoding alone (torva writing the BMP).
+Prints a Markdown table; see scripts/bench-convert.sh.
+
+  convert_bench.py TORVA PICTURES_DIR WORK_DIR [--runs N]
+"""
+import argparse
+import os
+import resource
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+IMAGEMAGICK = "/usr/bin/convert"  # Debian's; not the sandbox's wrapper
+
+
+def cpu_seconds():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
+def timed(command, runs):
+    """Medians of wall time and of processor time (user and system, all
+    threads) in milliseconds of `runs` runs, after one warm-up. On a shared
+    machine the processor time is the steadier of the two."""
+    walls, cpus = [], []
+    for i in range(runs + 1):
+        start, cpu = time.perf_counter(), cpu_seconds()
+        subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
+        if i > 0:
+            walls.append((time.perf_counter() - start) * 1000)
+            cpus.append((cpu_seconds() - cpu) * 1000)
+    return statistics.median(walls), statistics.median(cpus)
+
+
+def fresh(path):
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+    return path
+
+
+def stem(name):
+    return os.path.splitext(name)[0]
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("torva")
+    parser.add_argument("pictures")
+    parser.add_argument("work")
+    parser.add_argument("--runs", type=int, default=5)
+    args = parser.parse_args()
+
+    help_text = subprocess.run([args.torva, "convert", "--help"], capture_output=True, text=True).stdout
+    jobs = ["-j", "1"] if "--jobs" in help_text or "-j" in help_text.split() else []
+    levels = ["fast", "default", "best"] if "--level" in help_text else [None]
+
+    single = os.path.join(args.pictures, "single")
+    rows = []
+    for name in sorted(os.listdir(single)):
+        picture = os.path.join(single, name)
+        bmp_dir = fresh(os.path.join(args.work, "bmp"))
+        decode_ms, decode_cpu = timed([args.torva, "convert", "--format", "bmp", *jobs, picture, "-o", bmp_dir], args.runs)
+        bmp = os.path.join(bmp_dir, stem(name) + ".bmp")
+        magick_png = os.path.join(args.work, "magick.png")
+        magick_ms, magick_cpu = timed([IMAGEMAGICK, bmp, magick_png], args.runs)
+        magick_size = os.path.getsize(magick_png)
+        ours = {}
+        for level in levels:
+            out = fresh(os.path.join(args.work, "png"))
+            command = [args.torva, "convert", "--format", "png", *jobs, picture, "-o", out]
+            if level:
+                command += ["--level", level]
+            ms, cpu = timed(command, args.runs)
+            ours[level or "default"] = (cpu, os.path.getsize(os.path.join(out, stem(name) + ".png")), ms)
+        rows.append((stem(name), decode_cpu, magick_cpu, magick_size, ours, magick_ms))
+
+    print("Processor time in ms (wall time in brackets), file sizes in KB (1000 bytes).")
+    print()
+    print("| picture | decode alone (BMP) | ImageMagick | torva PNG | speed-up | ImageMagick KB "
+          "| torva KB | size ratio | targets |")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---|")
+    for picture, decode_cpu, magick_cpu, magick_size, ours, magick_ms in rows:
+        cpu, size, ms = ours["default"]
+        speedup, ratio = magick_cpu / cpu, size / magick_size
+        verdict = ("met" if speedup >= 5 else "time missed") + ", " + ("met" if ratio <= 1.01 else "size missed")
+        print(f"| {picture} | {decode_cpu:.0f} | {magick_cpu:.0f} ({magick_ms:.0f}) | {cpu:.0f} ({ms:.0f}) | "
+              f"{speedup:.1f}x | {magick_size / 1000:.1f} | {size / 1000:.1f} | {ratio:.3f} | {verdict} |")
+    if len(levels) > 1:
+        print()
+        print("| picture | " + " | ".join(f"{l} ms | {l} KB" for l in levels) + " |")
+        print("|---|" + "---:|---:|" * len(levels))
+        for picture, _, _, _, ours, _ in rows:
+            print(f"| {picture} | " + " | ".join(f"{ours[l][0]:.1f} | {ours[l][1] / 1000:.1f}" for l in levels) + " |")
+
+    batch = os.path.join(args.pictures, "batch")
+    files = [os.path.join(batch, n) for n in sorted(os.listdir(batch))]
+    out = os.path.join(args.work, "batch")
+    print()
+    print(f"| batch of {len(files)} pictures | wall ms | processor ms |")
+    print("|---|---:|---:|")
+    settings = [("-j 1", ["-j", "1"]), ("default -j", [])] if jobs else [("one at a time (no -j yet)", [])]
+    for label, flags in settings:
+        command = [args.torva, "convert", "--format", "png", *flags, *files, "-o", out]
+        ms, cpu = timed(command, max(1, args.runs // 2))
+        print(f"| {label} | {ms:.0f} | {cpu:.0f} |")
+        fresh(out)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

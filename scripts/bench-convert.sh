@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# The whole-conversion benchmark (not run in CI): builds torva and the picture
+# maker in the "bench" preset, writes the pictures once, and prints the table
+# of torva convert --format png beside ImageMagick's convert from the BMP of
+# the same pixels and beside decoding alone; then the PNG writer alone at
+# every libdeflate level on the same bitmaps.
+#   scripts/bench-convert.sh [--runs N]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+# Debian's ImageMagick, the reference; /usr/bin/convert by its full path.
+if [ ! -x /usr/bin/convert ]; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends imagemagick >/dev/null
+fi
+cmake --preset bench >/dev/null
+cmake --build build/bench -j2 --target torva torva_convert_pictures torva_png_level_sweep >/dev/null
+pictures=build/bench/convert-pictures
+[ -d "$pictures/batch" ] || ./build/bench/bin/torva_convert_pictures "$pictures"
+python3 bench/convert_bench.py ./build/bench/bin/torva "$pictures" build/bench/convert-work "$@"
+bitmaps=build/bench/convert-work/bitmaps
+rm -rf "$bitmaps"
+./build/bench/bin/torva convert --format bmp "$pictures"/single/* -o "$bitmaps" >/dev/null
+echo
+./build/bench/bin/torva_png_level_sweep 5 "$bitmaps"/*.bmp

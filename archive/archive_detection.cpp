@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "archive/archive_layout.h"
-#include "plugin/byte_cursor.h"
+#include "base/byte_cursor.h"
 #include "plugin/file_name.h"
 #include "plugin/plugin_object.h"
 

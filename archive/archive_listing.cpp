@@ -1,20 +1,22 @@
-// Archive listing: reads an archive's table through the host's file handle
-// and returns one 304-byte ArchiveEntry per member in a movable global block.
-// The host reads each member itself at the entry's position.
+// Archive listing: reads an archive's table and member headers and hands
+// each member on as a 304-byte ArchiveEntry. KRV_GetArchiveInfo reads through
+// the host's file handle and returns the records in a movable global block;
+// the host reads each member itself at the entry's position.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "archive/archive_layout.h"
-#include "plugin/byte_cursor.h"
-#include "plugin/checked_size.h"
+#include "archive/archive_table.h"
+#include "base/byte_cursor.h"
+#include "base/checked_size.h"
 #include "plugin/file_name.h"
 #include "plugin/holders.h"
 #include "plugin/plugin_object.h"
 
+namespace torva {
+namespace archive {
 namespace {
-
-using namespace torva::archive;
 
 static_assert(sizeof(ArchiveEntry) == kRecordBytes, "records are 304 bytes");
 
@@ -24,19 +26,6 @@ const char kAlkTag[8] = {'T', 'O', 'R', 'V', 'A', 'A', 'L', 'K'};
 // The largest file offset SetFilePointer can reach from the beginning with a
 // 32-bit signed distance and no high part.
 constexpr uint64_t kMaxReachableOffset = 0x7FFFFFFFu;
-
-// The part of the name after its last backslash, up to its last '.', in a
-// buffer of kBaseNameBytes. A longer name than the buffer holds is cut with
-// the multibyte-aware copy (never inside a double-byte character) before the
-// dot is looked for.
-void FormBaseName(const FileAccess* file, char (&baseName)[kBaseNameBytes]) {
-    const char* afterSlash = BaseNameOf(FileNameOf(file));
-    _mbsnbcpy(reinterpret_cast<unsigned char*>(baseName), reinterpret_cast<const unsigned char*>(afterSlash),
-              kBaseNameBytes - 1);
-    baseName[kBaseNameBytes - 1] = '\0';
-    const char* dot = ExtensionOf(baseName);
-    if (dot != nullptr) baseName[dot - baseName] = '\0';
-}
 
 // Copies a NUL-terminated string into the 256-byte name field so that it ends
 // in a terminator inside the field. `text` must have a terminator at or before
@@ -49,7 +38,7 @@ void CopyNameField(ArchiveEntry& entry, char* text, size_t textBytes) {
               sizeof entry.name);
 }
 
-// The record slots of the block and the table read from the file.
+// The table's place in the file and the records it may give.
 struct TableGeometry {
     uint32_t fileOffset;
     uint64_t tableBytes;
@@ -61,7 +50,7 @@ struct TableGeometry {
 // format needs): such a file is answered as no archive.
 bool AldGeometry(const FileAccess* file, TableGeometry* geometry, bool* tooSmall) {
     uint32_t tableSectors = 0;
-    if (!torva::ReadLe24At(file->data, file->data == nullptr ? 0 : file->dataSize, 0, &tableSectors)) {
+    if (!ReadLe24At(file->data, file->data == nullptr ? 0 : file->dataSize, 0, &tableSectors)) {
         return false;
     }
     // t[0] = 0 gives a negative table size: nothing to allocate or walk.
@@ -77,7 +66,7 @@ bool AldGeometry(const FileAccess* file, TableGeometry* geometry, bool* tooSmall
 
 bool AlkGeometry(const FileAccess* file, TableGeometry* geometry) {
     uint32_t count = 0;
-    if (!torva::ReadLe32At(file->data, file->data == nullptr ? 0 : file->dataSize, kAlkCountOffset, &count)) {
+    if (!ReadLe32At(file->data, file->data == nullptr ? 0 : file->dataSize, kAlkCountOffset, &count)) {
         return false;
     }
     const int32_t rows = static_cast<int32_t>(count);
@@ -88,26 +77,78 @@ bool AlkGeometry(const FileAccess* file, TableGeometry* geometry) {
     return true;
 }
 
-// Positions the handle at `offset` and reads `bytes` into `buffer`; the
-// number of bytes delivered, 0 when the positioning failed.
-DWORD ReadAt(HANDLE file, uint32_t offset, void* buffer, DWORD bytes) {
-    const DWORD reached = SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN);
-    if (reached != offset) return 0;
-    DWORD delivered = 0;
-    ReadFile(file, buffer, bytes, &delivered, nullptr);
-    // A failed read may still report the bytes it delivered before failing.
-    return delivered > bytes ? 0 : delivered;
+}  // namespace
+
+void FormBaseName(const FileAccess* file, char* baseName) {
+    const char* afterSlash = BaseNameOf(FileNameOf(file));
+    _mbsnbcpy(reinterpret_cast<unsigned char*>(baseName), reinterpret_cast<const unsigned char*>(afterSlash),
+              kBaseNameBytes - 1);
+    baseName[kBaseNameBytes - 1] = '\0';
+    const char* dot = ExtensionOf(baseName);
+    if (dot != nullptr) baseName[dot - baseName] = '\0';
+}
+
+int32_t ArchiveTable::read(const FileAccess* file, int32_t kind, ArchiveSource source) {
+    kind_ = kind;
+    TableGeometry geometry = {0, 0, 0};
+    if (kind == ArchiveAld) {
+        bool tooSmall = false;
+        if (!AldGeometry(file, &geometry, &tooSmall)) return Ok;
+        if (tooSmall) {
+            status_ = DecodeStatus::Corrupt;
+            return OutOfMemory;
+        }
+    } else if (!AlkGeometry(file, &geometry)) {
+        return Ok;
+    }
+
+    // Both sizes in 64 bits: an ALK count near 2^29 would wrap 8 x count and
+    // 304 x count in a 32-bit size_t. A block larger than one call may take is
+    // a block that cannot be provided.
+    uint64_t blockBytes = 0;
+    if (!CheckedMul(geometry.recordSlots, kRecordBytes, &blockBytes) || !AllocationFits(geometry.tableBytes) ||
+        !AllocationFits(blockBytes)) {
+        status_ = DecodeStatus::TooLarge;
+        return OutOfMemory;
+    }
+    if (!table_.allocate(static_cast<uint32_t>(geometry.tableBytes))) {
+        status_ = DecodeStatus::OutOfMemory;
+        return OutOfMemory;
+    }
+    // One read of the whole table. What the read does not deliver stays zero,
+    // which ends an ALD walk early and leaves ALK rows empty.
+    const uint32_t delivered =
+        source.readAt(source.context, geometry.fileOffset, table_.data(), static_cast<uint32_t>(geometry.tableBytes));
+    if (delivered < geometry.tableBytes) status_ = DecodeStatus::Truncated;
+
+    // The block holds a record for every table row the file actually has. A
+    // head of a few bytes may declare an ALK table of 883011 rows (a block of
+    // the full 256 MiB); when the file ends long before that table does, the
+    // rows it lacks are empty and could never become records, so the block is
+    // sized for the rows delivered (at least one record, so that it can be
+    // locked). For every file whose table is complete this is the full size.
+    const uint64_t rowBytes = kind == ArchiveAld ? kAldEntryBytes : kAlkRowBytes;
+    const uint64_t deliveredRows = delivered / rowBytes;
+    recordSlots_ = geometry.recordSlots;
+    if (deliveredRows < recordSlots_) recordSlots_ = deliveredRows > 0 ? deliveredRows : 1;
+    listable_ = true;
+    return Ok;
+}
+
+uint32_t ArchiveTable::walk(const char* baseName, ArchiveSource source, MemberSink sink) {
+    if (!listable_) return 0;
+    return kind_ == ArchiveAld ? walkAld(source, sink) : walkAlk(baseName, sink);
 }
 
 // The ALD walk: one 64-byte header read per member sector t[2], t[3], ...
-// `table` holds t[1] onward. Returns the number of records filled.
-uint32_t WalkAld(HANDLE file, const HeapBuffer& table, unsigned char* records, uint64_t recordSlots) {
-    const uint64_t entries = table.size / kAldEntryBytes;
+// The table holds t[1] onward.
+uint32_t ArchiveTable::walkAld(ArchiveSource source, MemberSink sink) {
+    const uint64_t entries = table_.size() / kAldEntryBytes;
     uint32_t filled = 0;
     // Entry j of the buffer is t[j + 1]; the members start at t[2].
-    for (uint64_t j = 1; j < entries && filled < recordSlots; ++j) {
+    for (uint64_t j = 1; j < entries && filled < recordSlots_; ++j) {
         uint32_t sector = 0;
-        if (!torva::ReadLe24At(table.data, table.size, j * kAldEntryBytes, &sector) || sector == 0) break;
+        if (!ReadLe24At(table_.data(), table_.size(), j * kAldEntryBytes, &sector) || sector == 0) break;
 
         // A header that cannot be read whole ends the walk: a sector at or past
         // 2 GiB cannot be reached with the 32-bit signed distance, and one at
@@ -115,13 +156,20 @@ uint32_t WalkAld(HANDLE file, const HeapBuffer& table, unsigned char* records, u
         // it instead would list later entries of a table that has evidently
         // run past the file.
         const uint64_t headerOffset = uint64_t{sector} * kAldSectorBytes;
-        if (headerOffset > kMaxReachableOffset) break;
+        if (headerOffset > kMaxReachableOffset) {
+            status_ = DecodeStatus::OutsideFile;
+            break;
+        }
         unsigned char header[kAldHeaderReadBytes] = {};
-        if (ReadAt(file, static_cast<uint32_t>(headerOffset), header, sizeof header) != sizeof header) break;
+        const uint32_t got = source.readAt(source.context, static_cast<uint32_t>(headerOffset), header, sizeof header);
+        // The end marker may close the file with fewer bytes than a header.
+        if (got >= 4 && LoadLe32(header) == kAldEndMarker) break;
+        if (got != sizeof header) {
+            status_ = DecodeStatus::Truncated;
+            break;
+        }
 
-        const uint32_t headerLength = torva::LoadLe32(header);
-        if (headerLength == kAldEndMarker) break;
-
+        const uint32_t headerLength = LoadLe32(header);
         ArchiveEntry entry;
         std::memset(&entry, 0, sizeof entry);
         // The name is up to 48 bytes and normally terminated inside them. One
@@ -132,7 +180,7 @@ uint32_t WalkAld(HANDLE file, const HeapBuffer& table, unsigned char* records, u
         name[kAldNameBytes] = '\0';
         CopyNameField(entry, name, sizeof name);
 
-        const int32_t size = static_cast<int32_t>(torva::LoadLe32(header + kAldSizeOffset));
+        const int32_t size = static_cast<int32_t>(LoadLe32(header + kAldSizeOffset));
         entry.storedSize = size;
         entry.size = size;
         // In 32 bits, as the format's offsets are: the high half stays 0.
@@ -140,15 +188,15 @@ uint32_t WalkAld(HANDLE file, const HeapBuffer& table, unsigned char* records, u
         entry.reserved = 0;
         entry.archiveKind = ArchiveAld;
         FILETIME utc;
-        utc.dwLowDateTime = torva::LoadLe32(header + kAldTimeOffset);
-        utc.dwHighDateTime = torva::LoadLe32(header + kAldTimeOffset + 4);
+        utc.dwLowDateTime = LoadLe32(header + kAldTimeOffset);
+        utc.dwHighDateTime = LoadLe32(header + kAldTimeOffset + 4);
         // A stamp the system cannot convert (beyond its range) is left zero.
         FILETIME local = {0, 0};
         if (!FileTimeToLocalFileTime(&utc, &local)) local = FILETIME{0, 0};
         entry.timestamp = local;
         std::memcpy(entry.typeTag, kAldTag, sizeof entry.typeTag);
 
-        std::memcpy(records + uint64_t{filled} * kRecordBytes, &entry, kRecordBytes);
+        sink.emit(sink.context, entry, uint64_t{utc.dwHighDateTime} << 32 | utc.dwLowDateTime);
         ++filled;
     }
     return filled;
@@ -156,14 +204,14 @@ uint32_t WalkAld(HANDLE file, const HeapBuffer& table, unsigned char* records, u
 
 // The ALK walk over the rows in file order. Empty rows produce no record and
 // do not advance the running number in the names.
-uint32_t WalkAlk(const char* baseName, const HeapBuffer& table, unsigned char* records, uint64_t recordSlots) {
-    const uint64_t rows = table.size / kAlkRowBytes;
+uint32_t ArchiveTable::walkAlk(const char* baseName, MemberSink sink) {
+    const uint64_t rows = table_.size() / kAlkRowBytes;
     uint32_t filled = 0;
     int32_t number = 1;
-    for (uint64_t row = 0; row < rows && filled < recordSlots; ++row) {
-        const unsigned char* bytes = table.data + row * kAlkRowBytes;
-        const uint32_t offset = torva::LoadLe32(bytes);
-        const int32_t size = static_cast<int32_t>(torva::LoadLe32(bytes + 4));
+    for (uint64_t row = 0; row < rows && filled < recordSlots_; ++row) {
+        const unsigned char* bytes = table_.data() + row * kAlkRowBytes;
+        const uint32_t offset = LoadLe32(bytes);
+        const int32_t size = static_cast<int32_t>(LoadLe32(bytes + 4));
         if (size == 0) continue;
 
         ArchiveEntry entry;
@@ -183,11 +231,42 @@ uint32_t WalkAlk(const char* baseName, const HeapBuffer& table, unsigned char* r
         entry.archiveKind = ArchiveAlk;
         std::memcpy(entry.typeTag, kAlkTag, sizeof entry.typeTag);
 
-        std::memcpy(records + uint64_t{filled} * kRecordBytes, &entry, kRecordBytes);
+        sink.emit(sink.context, entry, 0);
         ++filled;
         ++number;
     }
     return filled;
+}
+
+}  // namespace archive
+}  // namespace torva
+
+namespace {
+
+using namespace torva::archive;
+
+// Positions the handle at `offset` and reads `bytes` into `buffer`; the
+// number of bytes delivered, 0 when the positioning failed.
+uint32_t ReadThroughHandle(void* context, uint32_t offset, void* buffer, uint32_t bytes) {
+    HANDLE file = static_cast<HANDLE>(context);
+    const DWORD reached = SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN);
+    if (reached != offset) return 0;
+    DWORD delivered = 0;
+    ReadFile(file, buffer, bytes, &delivered, nullptr);
+    // A failed read may still report the bytes it delivered before failing.
+    return delivered > bytes ? 0 : delivered;
+}
+
+// Records go one after the other into the locked block.
+struct RecordWriter {
+    unsigned char* records;
+    uint32_t written;
+};
+
+void WriteRecord(void* context, const ArchiveEntry& entry, uint64_t /*storedTime*/) {
+    auto* writer = static_cast<RecordWriter*>(context);
+    std::memcpy(writer->records + uint64_t{writer->written} * kRecordBytes, &entry, kRecordBytes);
+    ++writer->written;
 }
 
 }  // namespace
@@ -203,63 +282,22 @@ int32_t FormatPlugin::getArchiveInfo(const FileAccess* file, HGLOBAL* block, int
     char baseName[kBaseNameBytes];
     FormBaseName(file, baseName);
 
-    TableGeometry geometry = {0, 0, 0};
-    if (kind == ArchiveAld) {
-        bool tooSmall = false;
-        if (!AldGeometry(file, &geometry, &tooSmall)) return Ok;
-        if (tooSmall) return OutOfMemory;
-    } else if (!AlkGeometry(file, &geometry)) {
-        return Ok;
-    }
-
-    // Both sizes in 64 bits: an ALK count near 2^29 would wrap 8 x count and
-    // 304 x count in a 32-bit size_t. A block larger than one call may take is
-    // a block that cannot be provided.
-    uint64_t blockBytes = 0;
-    if (!torva::CheckedMul(geometry.recordSlots, kRecordBytes, &blockBytes) ||
-        !torva::AllocationFits(geometry.tableBytes) || !torva::AllocationFits(blockBytes)) {
-        return OutOfMemory;
-    }
-
-    HeapBuffer table;
-    if (!table.allocate(static_cast<uint32_t>(geometry.tableBytes))) return OutOfMemory;
-    // One read of the whole table. What the read does not deliver stays zero,
-    // which ends an ALD walk early and leaves ALK rows empty.
-    const DWORD delivered =
-        ReadAt(file->hFile, geometry.fileOffset, table.data, static_cast<DWORD>(geometry.tableBytes));
-
-    // The block holds a record for every table row the file actually has. A
-    // head of a few bytes may declare an ALK table of 883011 rows (a block of
-    // the full 256 MiB); when the file ends long before that table does, the
-    // rows it lacks are empty and could never become records, so the block is
-    // sized for the rows delivered (at least one record, so that it can be
-    // locked). For every file whose table is complete this is the full size.
-    const uint64_t rowBytes = kind == ArchiveAld ? kAldEntryBytes : kAlkRowBytes;
-    const uint64_t deliveredRows = delivered / rowBytes;
-    if (deliveredRows < geometry.recordSlots) {
-        geometry.recordSlots = deliveredRows > 0 ? deliveredRows : 1;
-        blockBytes = geometry.recordSlots * kRecordBytes;
-    }
+    const ArchiveSource source{ReadThroughHandle, file->hFile};
+    ArchiveTable table;
+    const int32_t read = table.read(file, kind, source);
+    if (read != Ok || !table.listable()) return read;
 
     GlobalBlock result;
-    if (!result.allocate(static_cast<SIZE_T>(blockBytes))) {
-        table.release();
-        return OutOfMemory;
-    }
+    if (!result.allocate(static_cast<SIZE_T>(table.recordSlots() * kRecordBytes))) return OutOfMemory;
     // A fresh block that cannot be locked cannot be filled: it is freed and
     // reported like a block that could not be allocated.
     auto* records = static_cast<unsigned char*>(result.lock());
-    if (records == nullptr) {
-        result.release();
-        table.release();
-        return OutOfMemory;
-    }
+    if (records == nullptr) return OutOfMemory;
 
-    const uint32_t filled = kind == ArchiveAld ? WalkAld(file->hFile, table, records, geometry.recordSlots)
-                                               : WalkAlk(baseName, table, records, geometry.recordSlots);
+    RecordWriter writer{records, 0};
+    const uint32_t filled = table.walk(baseName, source, MemberSink{WriteRecord, &writer});
 
     *block = result.handOver();
     *count = static_cast<int32_t>(filled);
-    table.release();
     return Ok;
 }

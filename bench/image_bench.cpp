@@ -27,14 +27,13 @@
 
 #include "bench/bench_pictures.h"
 #include "bench/png_baseline.h"
-#include "codec/info_header.h"
 #include "codec/pixel_conversion.h"
 #include "codec/pms_decoder.h"
 #include "codec/qnt_decoder.h"
 #include "codec/vsp_decoder.h"
 #include "codec/zlib_inflate.h"
-#include "image/image_headers.h"
-#include "plugin/checked_size.h"
+#include "codec/image_headers.h"
+#include "base/checked_size.h"
 #include "plugin/entry_points.h"
 #include "tests/writers/pms_writer.h"
 #include "tests/writers/qnt_writer.h"
@@ -223,9 +222,9 @@ const Prepared& Picture(Path path, Content content, uint32_t w, uint32_t h) {
     return *slot;
 }
 
-BITMAPINFOHEADER InfoHeader(uint32_t w, uint32_t h, uint32_t bits) {
-    return MakeInfoHeader(static_cast<int32_t>(w), static_cast<int32_t>(h), static_cast<uint16_t>(bits),
-                          static_cast<uint32_t>(Stride(w, bits) * h));
+// The output rows a decoder writes: `h` rows of the bitmap stride at `bits`.
+torva::PixelSpan Rows(Bytes& pixels, uint32_t w, uint32_t h, uint32_t bits) {
+    return torva::PixelSpan{pixels.data(), static_cast<size_t>(Stride(w, bits)), h};
 }
 
 void SetPixels(benchmark::State& state, const Prepared& p) {
@@ -254,57 +253,51 @@ void GetImage(benchmark::State& state, Path path, Content content, uint32_t w, u
 void DecodeAlone(benchmark::State& state, Path path, Content content, uint32_t w, uint32_t h) {
     const Prepared& p = Picture(path, content, w, h);
     Bytes pixels(p.outputBytes + 256);
-    const unsigned char* file = p.file.data();
-    const uint32_t fileSize = static_cast<uint32_t>(p.file.size());
+    const torva::ByteSpan file{p.file.data(), static_cast<uint32_t>(p.file.size())};
     switch (path) {
         case Path::Qnt24:
         case Path::Qnt32:
             for (auto _ : state) {
                 if (path == Path::Qnt24) {
-                    DecodeQnt24(pixels.data(), file + p.qnt.colourOffset, file + p.qnt.bodyOffset);
+                    torva::DecodeQnt24(p.qnt, file, Rows(pixels, w, h, 24));
                 } else {
-                    DecodeQnt32(pixels.data(), file + p.qnt.colourOffset, file + p.qnt.bodyOffset);
+                    torva::DecodeQnt32(p.qnt, file, Rows(pixels, w, h, 32));
                 }
                 benchmark::ClobberMemory();
             }
             break;
-        case Path::Pms8: {
-            const BITMAPINFOHEADER header = InfoHeader(w, h, 8);
+        case Path::Pms8:
             for (auto _ : state) {
-                DecodePms8(pixels.data(), file + p.pms.pixelOffset, &header, fileSize - p.pms.pixelOffset);
+                torva::DecodePms8(p.pms, file, torva::PmsStream::Pixels, Rows(pixels, w, h, 8));
                 benchmark::ClobberMemory();
             }
             break;
-        }
-        case Path::Pms16To16: {
-            const BITMAPINFOHEADER header = InfoHeader(w, h, 16);
-            const uint32_t length = (p.pms.extraOffset ? p.pms.extraOffset : fileSize) - p.pms.pixelOffset;
+        case Path::Pms16To16:
             for (auto _ : state) {
-                DecodePms16(pixels.data(), file + p.pms.pixelOffset, &header, length);
+                torva::DecodePms16(p.pms, file, Rows(pixels, w, h, 16));
                 benchmark::ClobberMemory();
             }
             break;
-        }
         case Path::Pms16To24:
         case Path::Pms16To32: {
             // The conversion alone, from the decoded 16-bit rows.
-            const BITMAPINFOHEADER header = InfoHeader(w, h, 16);
-            const uint32_t length = (p.pms.extraOffset ? p.pms.extraOffset : fileSize) - p.pms.pixelOffset;
-            Bytes source(header.biSizeImage);
-            DecodePms16(source.data(), file + p.pms.pixelOffset, &header, length);
+            const uint32_t sourceBytes = static_cast<uint32_t>(Stride(w, 16) * h);
+            Bytes source(sourceBytes);
+            torva::DecodePms16(p.pms, file, Rows(source, w, h, 16));
             const bool alpha = path == Path::Pms16To32;
             for (auto _ : state) {
                 ChannelMasks masks{0x001F, 0x07E0, 0xF800, alpha ? 0xFFFFu : 0u};
-                ConvertMaskedPixels(pixels.data(), source.data(), w, static_cast<int32_t>(h), header.biSizeImage,
-                                    masks, 16);
+                ConvertMaskedPixels(pixels.data(), source.data(), w, static_cast<int32_t>(h), sourceBytes, masks, 16);
                 benchmark::ClobberMemory();
             }
             break;
         }
         case Path::Vsp: {
-            const BITMAPINFOHEADER header = InfoHeader(w, h, 4);
+            VspHeader vsp{};
+            vsp.width = static_cast<int32_t>(w);
+            vsp.height = static_cast<int32_t>(h);
             for (auto _ : state) {
-                DecodeVspPlanes(pixels.data(), file + kVspPlaneOffset, &header, fileSize - kVspPlaneOffset);
+                torva::DecodeVspPlanes(vsp, file, Rows(pixels, w, h, 4));
                 benchmark::ClobberMemory();
             }
             break;

@@ -10,7 +10,8 @@
 #include <emmintrin.h>
 #endif
 
-#include "plugin/checked_size.h"
+#include "base/byte_cursor.h"
+#include "base/checked_size.h"
 
 namespace {
 
@@ -215,5 +216,70 @@ void FlipRows(unsigned char* data, uint32_t rowBytes, int32_t rowCount) {
         }
         top += bytes;
         bottom -= bytes;
+    }
+}
+
+using torva::LoadLe16;
+using torva::StoreLe16;
+
+// 5-6-5 to 5-5-5 (red and green move down one bit, green loses its lowest),
+// and top-down rows to bottom-up in the same pass: source row r becomes
+// target row rows - 1 - r, so the pixels are touched once rather than
+// repacked and then swapped row by row. Every pixel of a row is repacked,
+// the padding pixel of an odd width included.
+void Repack565To555BottomUp(const unsigned char* source, unsigned char* target, uint32_t rowBytes, uint32_t rows) {
+    for (uint32_t r = 0; r < rows; ++r) {
+        const unsigned char* from = source + static_cast<size_t>(r) * rowBytes;
+        unsigned char* to = target + static_cast<size_t>(rows - 1 - r) * rowBytes;
+        uint32_t i = 0;
+#if defined(__SSE2__)
+        const __m128i keptLow = _mm_set1_epi16(0x001F);
+        const __m128i movedDown = _mm_set1_epi16(0x7FE0);
+        for (; i + 16 <= rowBytes; i += 16) {
+            const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+            const __m128i q = _mm_or_si128(_mm_and_si128(_mm_srli_epi16(p, 1), movedDown), _mm_and_si128(p, keptLow));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), q);
+        }
+#endif
+        for (; i + 1 < rowBytes; i += 2) {
+            const uint16_t p = LoadLe16(from + i);
+            StoreLe16(to + i, static_cast<uint16_t>(((p >> 1) & 0x7FE0) | (p & 0x001F)));
+        }
+    }
+}
+
+// Puts alpha[c] into byte 3 of each of the `width` 4-byte pixels of `row`,
+// as whole words, sixteen pixels a step where there are 16-byte vectors; the
+// other bytes keep their values.
+static void MergeAlphaRow(unsigned char* row, const unsigned char* alpha, uint32_t width) {
+    uint32_t c = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
+    for (; c + 16 <= width; c += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(alpha + c));
+        // Each alpha byte moved to the top byte of a 32-bit lane.
+        const __m128i low = _mm_unpacklo_epi8(zero, a);   // a0..a7 in the high byte of 16-bit lanes
+        const __m128i high = _mm_unpackhi_epi8(zero, a);  // a8..a15
+        const __m128i lanes[4] = {_mm_unpacklo_epi16(zero, low), _mm_unpackhi_epi16(zero, low),
+                                  _mm_unpacklo_epi16(zero, high), _mm_unpackhi_epi16(zero, high)};
+        for (int i = 0; i < 4; ++i) {
+            __m128i* at = reinterpret_cast<__m128i*>(row + 4 * (c + 4 * i));
+            _mm_storeu_si128(at, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(at), colour), lanes[i]));
+        }
+    }
+#endif
+    for (; c < width; ++c) {
+        uint32_t pixel;
+        std::memcpy(&pixel, row + 4 * size_t{c}, 4);
+        pixel = (pixel & 0x00FFFFFFu) | uint32_t{alpha[c]} << 24;
+        std::memcpy(row + 4 * size_t{c}, &pixel, 4);
+    }
+}
+
+void MergeAlphaRows(unsigned char* pixels, const unsigned char* alpha, size_t alphaStride, uint32_t width,
+                    uint32_t rows) {
+    for (uint32_t r = 0; r < rows; ++r) {
+        MergeAlphaRow(pixels + static_cast<size_t>(r) * width * 4, alpha + static_cast<size_t>(r) * alphaStride, width);
     }
 }

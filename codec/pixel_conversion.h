@@ -1,7 +1,9 @@
-// Pixel-format conversion of 16-bit rows into 24-bit or 32-bit bitmap rows,
-// and the in-place reversal of row order.
+// Pixel packing, all in one place: 16-bit rows into 24-bit or 32-bit bitmap
+// rows, 5-6-5 into 5-5-5, an 8-bit alpha plane merged into 32-bit pixels, and
+// the in-place reversal of row order.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Channel masks in output byte order: blue drives byte 0, green byte 1, red
@@ -23,3 +25,15 @@ void ConvertMaskedPixels(unsigned char* destination, const unsigned char* source
 
 // Reverses the order of `rowCount` rows of `rowBytes` bytes in place.
 void FlipRows(unsigned char* data, uint32_t rowBytes, int32_t rowCount);
+
+// 5-6-5 to 5-5-5 (red and green move down one bit, green loses its lowest)
+// of `rows` rows of `rowBytes` bytes, every pixel of a row (an odd width's
+// padding pixel included), with source row r going to target row
+// rows - 1 - r. Source and target must not overlap.
+void Repack565To555BottomUp(const unsigned char* source, unsigned char* target, uint32_t rowBytes, uint32_t rows);
+
+// Puts alpha[c] of each alpha row (rows of `alphaStride` bytes) into byte 3 of
+// pixel c of the same row of `pixels` (packed rows of 4 x width bytes); the
+// other bytes keep their values.
+void MergeAlphaRows(unsigned char* pixels, const unsigned char* alpha, size_t alphaStride, uint32_t width,
+                    uint32_t rows);

@@ -26,10 +26,11 @@
 
 #include "codec/pms_decoder.h"
 #include "codec/pms_history.h"
-#include "plugin/byte_cursor.h"
-#include "plugin/checked_size.h"
-#include "plugin/holders.h"
+#include "base/byte_cursor.h"
+#include "base/checked_size.h"
+#include "base/heap_buffer.h"
 
+namespace torva {
 namespace {
 
 using pms_detail::CodeByteMask;
@@ -259,18 +260,28 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
 
 }  // namespace
 
-int DecodePms16(unsigned char* destination, const unsigned char* stream, const BITMAPINFOHEADER* header,
-                uint32_t length) {
-    const int32_t width = header->biWidth;
-    const int32_t height = header->biHeight;
-    // The destination holds stride x biHeight bytes: with no row there is
-    // nowhere to put a pixel.
-    if (width <= 0 || height <= 0) return 0;
+// The colour stream. With an alpha plane the colour stream ends where the
+// alpha stream begins; an alpha offset at or below the pixel offset would make
+// that length wrap around, so the stream then runs to the end of the file, as
+// it does when there is no alpha plane. Never past the end of the file.
+ByteSpan Pms16ColourStream(const PmsHeader& header, ByteSpan file) {
+    const ByteSpan toEnd = file.from(header.pixelOffset);
+    if (header.extraOffset == 0 || header.extraOffset < header.pixelOffset) return toEnd;
+    return toEnd.first(header.extraOffset - header.pixelOffset);
+}
 
-    // A history of biSizeImage bytes, as many 16-bit pixels as fit. A size past
-    // what one call may allocate is treated like a refused allocation.
-    const uint64_t historyBytes = header->biSizeImage;
-    if (!torva::AllocationFits(historyBytes)) return 0;
+DecodeResult DecodePms16(const PmsHeader& header, ByteSpan file, PixelSpan out) {
+    const int32_t width = header.width;
+    const int32_t height = header.height;
+    if (width <= 0 || height <= 0) return Failed(DecodeStatus::Corrupt);
+    if (!out.fits(2 * uint64_t(width), uint64_t(height))) return Failed(DecodeStatus::TooLarge);
+    if (header.pixelOffset > file.size) return Failed(DecodeStatus::OutsideFile);
+    const ByteSpan stream = Pms16ColourStream(header, file);
+
+    // A history of stride(16) x H bytes, as a bitmap of the picture would
+    // take. A size past what one call may allocate is refused.
+    const uint64_t historyBytes = RowStride(uint64_t(width), 16) * uint64_t(height);
+    if (!AllocationFits(historyBytes)) return Failed(DecodeStatus::TooLarge);
     // The history is not zero-filled: no slot is read before it is written.
     // Each code writes its pixels at the decoding position and reads only
     // slots before the pixel it is producing; a source before the start of
@@ -278,21 +289,20 @@ int DecodePms16(unsigned char* destination, const unsigned char* stream, const B
     // to the right in a picture one pixel wide), gives an explicit 0. The
     // outcome is that of a zero-filled history, pixel for pixel.
     HeapBuffer history;
-    if (!history.allocateUninitialised(static_cast<uint32_t>(historyBytes))) return 0;
+    if (!history.allocateUninitialised(static_cast<uint32_t>(historyBytes))) {
+        return Failed(DecodeStatus::OutOfMemory);
+    }
 
-    // Bounded by both buffers: the destination's W x H pixels and the
-    // history's biSizeImage / 2.
-    uint64_t capacity = uint64_t(width) * uint64_t(height);
-    if (capacity > historyBytes / 2) capacity = historyBytes / 2;
-
+    const uint64_t capacity = uint64_t(width) * uint64_t(height);
     const size_t w = static_cast<size_t>(width);
-    const size_t produced = DecodeIntoHistory(history.data, static_cast<size_t>(historyBytes),
-                                              static_cast<size_t>(capacity), w, stream, length);
+    const size_t produced = DecodeIntoHistory(history.data(), static_cast<size_t>(historyBytes),
+                                              static_cast<size_t>(capacity), w, stream.data, stream.size);
 
-    // The history's rows go to the destination top-down as they stand; a row
-    // of odd width is followed there by a padding pixel, never written.
-    const size_t rowBytes = 2 * w;
-    pms_detail::CopyRowsOut(destination, rowBytes + 2 * (w % 2), history.data, rowBytes, 2 * produced,
-                            static_cast<size_t>(height), false);
-    return 0;
+    // The history's rows go out top-down as they stand; the bytes of a row
+    // past its pixels (the padding pixel of an odd width) are never written.
+    pms_detail::CopyRowsOut(out.data, out.stride, history.data(), 2 * w, 2 * produced, static_cast<size_t>(height),
+                            false);
+    return DecodeResult{produced == capacity ? DecodeStatus::Complete : DecodeStatus::Truncated, produced};
 }
+
+}  // namespace torva

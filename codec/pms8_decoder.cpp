@@ -24,10 +24,11 @@
 
 #include "codec/pms_decoder.h"
 #include "codec/pms_history.h"
-#include "plugin/byte_cursor.h"
-#include "plugin/checked_size.h"
-#include "plugin/holders.h"
+#include "base/byte_cursor.h"
+#include "base/checked_size.h"
+#include "base/heap_buffer.h"
 
+namespace torva {
 namespace {
 
 using pms_detail::CodeByteMask;
@@ -264,40 +265,70 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
 
 }  // namespace
 
-int DecodePms8(unsigned char* destination, const unsigned char* stream, const BITMAPINFOHEADER* header,
-               uint32_t length) {
-    const int32_t width = header->biWidth;
-    const int32_t height = header->biHeight;
+// The stream of the plane `which`, or OutsideFile when its offset lies past
+// the file. Either stream runs to the end of the file.
+DecodeStatus LocatePms8Stream(const PmsHeader& header, ByteSpan file, PmsStream which, ByteSpan* stream) {
+    const uint32_t offset = which == PmsStream::Pixels ? header.pixelOffset : header.extraOffset;
+    if (offset > file.size) return DecodeStatus::OutsideFile;
+    *stream = file.from(offset);
+    return DecodeStatus::Complete;
+}
+
+DecodeResult DecodePms8(const PmsHeader& header, ByteSpan file, PmsStream which, PixelSpan out) {
+    const int32_t width = header.width;
+    const int32_t height = header.height;
     // No row to store into: every pixel would be dropped.
-    if (width <= 0 || height <= 0) return 0;
+    if (width <= 0 || height <= 0) return Failed(DecodeStatus::Corrupt);
+    const uint64_t stride = RowStride(uint64_t(width), 8);
+    if (!out.fits(uint64_t(width), uint64_t(height))) return Failed(DecodeStatus::TooLarge);
+    ByteSpan stream{};
+    const DecodeStatus located = LocatePms8Stream(header, file, which, &stream);
+    if (located != DecodeStatus::Complete) return Failed(located);
 
     // The history holds the picture as the stream gives it, top-down and
-    // unpadded, with 256 bytes of slack. A size past what one call may
-    // allocate is treated like a refused allocation: nothing is decoded.
-    const uint64_t historyBytes = uint64_t{header->biSizeImage} + 256;
-    if (!torva::AllocationFits(historyBytes)) return 0;
+    // unpadded, with 256 bytes of slack; it is sized as a bitmap of the
+    // picture, stride(8) x H, so the bulk loop keeps its room before the end.
+    // A size past what one call may allocate is refused before anything is
+    // decoded.
+    const uint64_t historyBytes = stride * uint64_t(height) + 256;
+    if (!AllocationFits(historyBytes)) return Failed(DecodeStatus::TooLarge);
     //
     // The history is not zero-filled: no byte of it is read before it is
     // written. Every code writes its whole run at the decoding position k and
-    // reads only from slots before the byte it is producing, all of which
-    // hold pixels already produced; a source before the start of the history,
-    // or the slot being produced itself (distance 0), gives an explicit 0
-    // rather than a read. The rows copied out are the `produced` bytes only.
-    // The outcome is therefore that of a zero-filled history, byte for byte.
+    // reads only from slots before the byte it is producing; a source before
+    // the start of the history, or the slot being produced itself (distance 0),
+    // gives an explicit 0 rather than a read. The rows copied out are the
+    // `produced` bytes only. The outcome is therefore that of a zero-filled
+    // history, byte for byte.
     HeapBuffer history;
-    if (!history.allocateUninitialised(static_cast<uint32_t>(historyBytes))) return 0;
+    if (!history.allocateUninitialised(static_cast<uint32_t>(historyBytes))) {
+        return Failed(DecodeStatus::OutOfMemory);
+    }
 
-    // Only the picture's W x H pixels are ever stored, and never more than
-    // the history holds (the caller promises biSizeImage >= stride x H, but
-    // the bound does not rely on it).
-    uint64_t capacity = uint64_t(width) * uint64_t(height);
-    if (capacity > historyBytes) capacity = historyBytes;
+    // Only the picture's W x H pixels are ever stored.
+    const uint64_t capacity = uint64_t(width) * uint64_t(height);
     const size_t w = static_cast<size_t>(width);
-    const size_t produced = DecodeIntoHistory(history.data, static_cast<size_t>(historyBytes),
-                                              static_cast<size_t>(capacity), w, stream, length);
+    const size_t produced = DecodeIntoHistory(history.data(), static_cast<size_t>(historyBytes),
+                                              static_cast<size_t>(capacity), w, stream.data, stream.size);
 
     // Image row r (from the top) is memory row H - 1 - r.
-    const size_t stride = static_cast<size_t>(torva::RowStride(uint64_t(width), 8));
-    pms_detail::CopyRowsOut(destination, stride, history.data, w, produced, static_cast<size_t>(height), true);
-    return 0;
+    pms_detail::CopyRowsOut(out.data, out.stride, history.data(), w, produced, static_cast<size_t>(height), true);
+    return DecodeResult{produced == capacity ? DecodeStatus::Complete : DecodeStatus::Truncated, produced};
 }
+
+// The palette is 256 triples of red, green, blue; the colour table wants
+// blue, green, red and a zero byte. A palette that does not lie wholly inside
+// the file leaves the table as it was.
+DecodeStatus ReadPmsPalette(const PmsHeader& header, ByteSpan file, unsigned char* colourTable) {
+    if (header.extraOffset > file.size) return DecodeStatus::OutsideFile;
+    if (!file.holds(header.extraOffset, kPmsPaletteBytes)) return DecodeStatus::Truncated;
+    const unsigned char* palette = file.data + header.extraOffset;
+    for (int i = 0; i < 256; ++i) {
+        colourTable[4 * i + 0] = palette[3 * i + 2];
+        colourTable[4 * i + 1] = palette[3 * i + 1];
+        colourTable[4 * i + 2] = palette[3 * i + 0];
+    }
+    return DecodeStatus::Complete;
+}
+
+}  // namespace torva

@@ -25,7 +25,6 @@
 // row y is bitmap row h - 1 - y, so the row above lies one stride further on.
 #include "codec/qnt_decoder.h"
 
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -36,11 +35,12 @@
 #include <emmintrin.h>
 #endif
 
-#include "codec/zlib_inflate.h"
-#include "plugin/byte_cursor.h"
-#include "plugin/checked_size.h"
-#include "plugin/holders.h"
+#include "base/byte_cursor.h"
+#include "base/checked_size.h"
+#include "base/heap_buffer.h"
+#include "codec/inflate.h"
 
+namespace torva {
 namespace {
 
 // Room beyond what the planes need, so that a stream that inflates slightly
@@ -60,15 +60,14 @@ struct Geometry {
 // Width and height as the decoders accept them. The bitmap around the pixels
 // is sized from 16-bit dimensions, so anything outside 1..65535 cannot match
 // it and is refused before a byte is written.
-bool ReadGeometry(const unsigned char* header, Geometry* geometry) {
-    const int32_t width = static_cast<int32_t>(torva::LoadLe32(header + 8));
-    const int32_t height = static_cast<int32_t>(torva::LoadLe32(header + 12));
-    if (width < 1 || width > kMaxDimension || height < 1 || height > kMaxDimension) return false;
-    geometry->width = static_cast<uint32_t>(width);
-    geometry->height = static_cast<uint32_t>(height);
-    geometry->colourSize = torva::LoadLe32(header + 24);
-    geometry->alphaSize = torva::LoadLe32(header + 28);
-    return true;
+DecodeStatus ReadGeometry(const QntHeader& header, Geometry* geometry) {
+    if (header.width < 1 || header.height < 1) return DecodeStatus::Corrupt;
+    if (header.width > kMaxDimension || header.height > kMaxDimension) return DecodeStatus::TooLarge;
+    geometry->width = static_cast<uint32_t>(header.width);
+    geometry->height = static_cast<uint32_t>(header.height);
+    geometry->colourSize = header.colourSize;
+    geometry->alphaSize = header.alphaSize;
+    return DecodeStatus::Complete;
 }
 
 // Bytes of one colour plane: one 4-byte block per 2x2 pixels, odd edges
@@ -76,21 +75,6 @@ bool ReadGeometry(const unsigned char* header, Geometry* geometry) {
 uint64_t PlaneBytes(const Geometry& g) {
     return uint64_t{4} * ((uint64_t{g.width} + 1) / 2) * ((uint64_t{g.height} + 1) / 2);
 }
-
-// Inflates `source` into the scratch buffer, with zlib's `uncompress` verdict
-// and length. `length` is the capacity offered on entry and the number of
-// bytes produced on return. zlib's length type is 32 bits wide on Windows;
-// every value passed here is at most kMaxAllocationBytes, which fits.
-bool Inflate(unsigned char* scratch, uint64_t* length, const unsigned char* source, uint32_t sourceSize) {
-    unsigned long produced = static_cast<unsigned long>(*length);
-    const int result = torva::InflateLikeUncompress(scratch, &produced, source, static_cast<unsigned long>(sourceSize));
-    if (result != Z_OK) return false;
-    *length = produced;
-    return true;
-}
-
-// Bytes of the alpha rows: h rows of w rounded up to even.
-uint64_t AlphaBytes(const Geometry& g) { return uint64_t{g.height} * ((uint64_t{g.width} + 1) & ~uint64_t{1}); }
 
 // One step of the filter on a later row: the halved sum of left and above
 // (0..510 before halving, never reduced first) minus the residual.
@@ -445,8 +429,7 @@ void RebuildColour(unsigned char* pixels, uint64_t stride, const unsigned char* 
 // The alpha channel, byte 3 of every 4-byte pixel, from `scratch` read as h
 // rows of w residuals, each row followed by one skipped byte when w is odd.
 // The top row goes alone, the rest two at a time, a last odd one alone.
-void RebuildAlpha(unsigned char* pixels, const unsigned char* scratch, const Geometry& g) {
-    const uint64_t stride = uint64_t{4} * g.width;
+void RebuildAlpha(unsigned char* pixels, uint64_t stride, const unsigned char* scratch, const Geometry& g) {
     const uint64_t pitch = (uint64_t{g.width} + 1) & ~uint64_t{1};
     auto rowOf = [&](uint32_t y) { return pixels + (uint64_t{g.height} - 1 - y) * stride; };
     auto residualsOf = [&](uint32_t y) { return scratch + uint64_t{y} * pitch; };
@@ -458,77 +441,104 @@ void RebuildAlpha(unsigned char* pixels, const unsigned char* scratch, const Geo
     if (y < g.height) RebuildAlphaRow(rowOf(y), rowOf(y - 1), residualsOf(y), g.width);
 }
 
+// Pixels whose residuals all came from an inflated colour stream of
+// `produced` bytes: the planes follow each other, so the last (red) plane
+// decides, and it fills block row by block row, two picture rows each.
+uint64_t ColourPixelsProduced(const Geometry& g, uint64_t produced) {
+    const uint64_t plane = PlaneBytes(g);
+    if (produced >= 3 * plane) return uint64_t{g.width} * g.height;
+    if (produced <= 2 * plane) return 0;
+    const uint64_t blockRowBytes = uint64_t{4} * ((uint64_t{g.width} + 1) / 2);
+    const uint64_t rows = std::min<uint64_t>(g.height, 2 * ((produced - 2 * plane) / blockRowBytes));
+    return rows * g.width;
+}
+
 // Allocates the scratch buffer of `capacity` bytes and inflates the colour
-// stream into it. False (nothing written to the pixels) when the capacity is
-// beyond what one call may take, when the heap refuses, or when the stream
-// does not inflate within the capacity.
+// stream into it. Anything but Complete means nothing may be written to the
+// pixels: the capacity is beyond what one call may take, the heap refuses,
+// or the stream does not inflate within the capacity.
 //
 // On success every byte of the scratch is defined: the stream's output, then
 // zeros up to the capacity. That is the same as zero-filling the whole buffer
 // before inflating, without writing the part inflate overwrites anyway. After
 // a failure nothing reads the scratch, so its contents do not matter.
-bool InflateColourInto(unsigned char* scratch, uint64_t capacity, const unsigned char* colourData, const Geometry& g,
-                       uint64_t* produced) {
+DecodeStatus InflateColour(HeapBuffer* scratch, uint64_t capacity, const unsigned char* colourData,
+                           const Geometry& g, uint64_t* produced) {
+    if (!AllocationFits(capacity)) return DecodeStatus::TooLarge;
+    if (!scratch->allocateUninitialised(static_cast<uint32_t>(capacity))) return DecodeStatus::OutOfMemory;
     *produced = capacity;
-    if (!Inflate(scratch, produced, colourData, g.colourSize)) return false;
-    std::memset(scratch + *produced, 0, static_cast<std::size_t>(capacity - *produced));
-    return true;
-}
-
-bool InflateColour(HeapBuffer* scratch, uint64_t capacity, const unsigned char* colourData, const Geometry& g,
-                   uint64_t* produced) {
-    if (!torva::AllocationFits(capacity)) return false;
-    if (!scratch->allocateUninitialised(static_cast<uint32_t>(capacity))) return false;
-    return InflateColourInto(scratch->data, capacity, colourData, g, produced);
+    if (!InflateStream(scratch->data(), produced, colourData, g.colourSize)) return DecodeStatus::Corrupt;
+    std::memset(scratch->data() + *produced, 0, static_cast<std::size_t>(capacity - *produced));
+    return DecodeStatus::Complete;
 }
 
 // Alpha rows past the end of a short alpha stream read what the colour stream
 // left in the scratch. zlib writes nothing past what it produces, but the
-// faster engine may leave scratch bytes just past its output. For such a
-// stream the scratch is inflated again from the colour stream and the alpha
-// given to zlib itself, so that those rows read what zlib would leave.
+// faster engine behind InflateStream may leave scratch bytes just past its
+// output. For such a stream the scratch is inflated again from the colour
+// stream and the alpha inflated by zlib alone, so those rows read what zlib
+// would leave there.
 bool InflateShortAlphaExactly(unsigned char* scratch, uint64_t capacity, const unsigned char* colourData,
-                              const Geometry& g) {
-    uint64_t produced = 0;
-    if (!InflateColourInto(scratch, capacity, colourData, g, &produced)) return false;
-    uLongf length = static_cast<uLongf>(produced);
-    return uncompress(scratch, &length, colourData + g.colourSize, static_cast<uLong>(g.alphaSize)) == Z_OK;
+                              const Geometry& g, uint64_t* produced) {
+    *produced = capacity;
+    if (!InflateStream(scratch, produced, colourData, g.colourSize)) return false;
+    std::memset(scratch + *produced, 0, static_cast<std::size_t>(capacity - *produced));
+    return InflateStreamWritingNoFurther(scratch, produced, colourData + g.colourSize, g.alphaSize);
 }
 
-}  // namespace
+// The checks both decoders make before they decode: geometry, the output's
+// room, and the compressed streams inside the file. Complete when decoding
+// may go on.
+DecodeStatus Prepare(const QntHeader& header, ByteSpan file, const PixelSpan& out, uint32_t pixelBytes,
+                     Geometry* g) {
+    const DecodeStatus geometry = ReadGeometry(header, g);
+    if (geometry != DecodeStatus::Complete) return geometry;
+    const uint64_t rowBytes = uint64_t{pixelBytes} * g->width;
+    if (!out.fits(rowBytes, g->height)) return DecodeStatus::TooLarge;
+    if (header.colourOffset > file.size) return DecodeStatus::OutsideFile;
+    // Both compressed streams, one after the other, must lie inside the file:
+    // a file cut inside either is not decoded at all.
+    if (!file.holds(header.colourOffset, uint64_t{g->colourSize} + g->alphaSize)) return DecodeStatus::Truncated;
+    return DecodeStatus::Complete;
+}
 
-namespace {
-
-int DecodeQnt24With(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header,
-                    bool wavefront) {
+DecodeResult DecodeQnt24With(const QntHeader& header, ByteSpan file, PixelSpan out, bool wavefront) {
     Geometry g;
-    if (!ReadGeometry(header, &g)) return 0;
-    const uint64_t stride = torva::RowStride(g.width, 24);
+    const DecodeStatus ready = Prepare(header, file, out, 3, &g);
+    if (ready != DecodeStatus::Complete) return Failed(ready);
+    const unsigned char* colourData = file.data + header.colourOffset;
     // The scratch must hold the 3 planes the rows are rebuilt from. For odd
     // sizes above 820 pixels the planes (12 x ceil(w/2) x ceil(h/2) bytes) are
     // larger than the bitmap's stride x h (1025 x 769, for one), so the
     // capacity is whichever of the two is larger, plus the slack: every valid
     // picture inflates in full, and the rows never read past the scratch.
+    const uint64_t stride = RowStride(g.width, 24);
     const uint64_t capacity = std::max(stride * g.height, 3 * PlaneBytes(g)) + kScratchSlack;
     HeapBuffer scratch;
     uint64_t produced = 0;
-    if (!InflateColour(&scratch, capacity, colourData, g, &produced)) return 0;
+    const DecodeStatus inflated = InflateColour(&scratch, capacity, colourData, g, &produced);
+    if (inflated != DecodeStatus::Complete) return Failed(inflated);
     // A stream shorter than the planes leaves zero residuals (the zero fill).
-    RebuildColour<3>(pixels, stride, scratch.data, g, wavefront);
-    return 0;
+    RebuildColour<3>(out.data, out.stride, scratch.data(), g, wavefront);
+    const uint64_t pixels = ColourPixelsProduced(g, produced);
+    const bool whole = pixels == uint64_t{g.width} * g.height;
+    return DecodeResult{whole ? DecodeStatus::Complete : DecodeStatus::Truncated, pixels};
 }
 
-int DecodeQnt32With(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header,
-                    bool wavefront) {
+DecodeResult DecodeQnt32With(const QntHeader& header, ByteSpan file, PixelSpan out, bool wavefront) {
     Geometry g;
-    if (!ReadGeometry(header, &g)) return 0;
+    const DecodeStatus ready = Prepare(header, file, out, 4, &g);
+    if (ready != DecodeStatus::Complete) return Failed(ready);
+    const unsigned char* colourData = file.data + header.colourOffset;
     // 3 x (w+1) x (h+1) always holds the three planes and the alpha rows
     // (h x (w rounded up to even) bytes).
     const uint64_t capacity = uint64_t{3} * (uint64_t{g.width} + 1) * (uint64_t{g.height} + 1) + kScratchSlack;
     HeapBuffer scratch;
     uint64_t produced = 0;
-    if (!InflateColour(&scratch, capacity, colourData, g, &produced)) return 0;
-    RebuildColour<4>(pixels, uint64_t{4} * g.width, scratch.data, g, wavefront);
+    const DecodeStatus inflated = InflateColour(&scratch, capacity, colourData, g, &produced);
+    if (inflated != DecodeStatus::Complete) return Failed(inflated);
+    RebuildColour<4>(out.data, out.stride, scratch.data(), g, wavefront);
+    const uint64_t colourPixels = ColourPixelsProduced(g, produced);
 
     // The alpha stream goes into the same scratch, which is not cleared, and
     // is offered only as many bytes as the colour stream produced: alpha
@@ -537,30 +547,41 @@ int DecodeQnt32With(unsigned char* pixels, const unsigned char* colourData, cons
     // the format's rule, kept as it is: a valid alpha stream (h rows of w
     // rounded up to even) is never longer than its colour stream, so valid
     // pictures are unaffected, and every read stays inside the scratch.
-    if (!Inflate(scratch.data, &produced, colourData + g.colourSize, g.alphaSize)) return 0;
-    if (produced < AlphaBytes(g) && !InflateShortAlphaExactly(scratch.data, capacity, colourData, g)) return 0;
-    RebuildAlpha(pixels, scratch.data, g);
-    return 0;
+    if (!InflateStream(scratch.data(), &produced, colourData + g.colourSize, g.alphaSize)) {
+        return DecodeResult{DecodeStatus::Corrupt, colourPixels};
+    }
+    const uint64_t pitch = (uint64_t{g.width} + 1) & ~uint64_t{1};
+    if (produced < pitch * g.height && !InflateShortAlphaExactly(scratch.data(), capacity, colourData, g, &produced)) {
+        return DecodeResult{DecodeStatus::Corrupt, colourPixels};
+    }
+    RebuildAlpha(out.data, out.stride, scratch.data(), g);
+    if (colourPixels != uint64_t{g.width} * g.height) return DecodeResult{DecodeStatus::Truncated, colourPixels};
+    // Alpha rows the stream did not reach make the picture incomplete.
+    const uint64_t alphaRows = std::min<uint64_t>(g.height, produced / pitch);
+    if (alphaRows < g.height) return DecodeResult{DecodeStatus::Truncated, alphaRows * g.width};
+    return DecodeResult{DecodeStatus::Complete, colourPixels};
 }
 
 }  // namespace
 
-int DecodeQnt24(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header) {
-    return DecodeQnt24With(pixels, colourData, header, true);
+DecodeResult DecodeQnt24(const QntHeader& header, ByteSpan file, PixelSpan out) {
+    return DecodeQnt24With(header, file, out, true);
 }
 
-int DecodeQnt32(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header) {
-    return DecodeQnt32With(pixels, colourData, header, true);
+DecodeResult DecodeQnt32(const QntHeader& header, ByteSpan file, PixelSpan out) {
+    return DecodeQnt32With(header, file, out, true);
 }
 
 namespace qnt_detail {
 
-int DecodeQnt24RowByRow(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header) {
-    return DecodeQnt24With(pixels, colourData, header, false);
+DecodeResult DecodeQnt24RowByRow(const QntHeader& header, ByteSpan file, PixelSpan out) {
+    return DecodeQnt24With(header, file, out, false);
 }
 
-int DecodeQnt32RowByRow(unsigned char* pixels, const unsigned char* colourData, const unsigned char* header) {
-    return DecodeQnt32With(pixels, colourData, header, false);
+DecodeResult DecodeQnt32RowByRow(const QntHeader& header, ByteSpan file, PixelSpan out) {
+    return DecodeQnt32With(header, file, out, false);
 }
 
 }  // namespace qnt_detail
+
+}  // namespace torva

@@ -28,8 +28,9 @@
 #include <emmintrin.h>
 #endif
 
-#include "plugin/byte_cursor.h"
+#include "base/byte_cursor.h"
 
+namespace torva {
 namespace {
 
 // Rows a plane buffer holds. Every row of a picture the header check admits
@@ -80,7 +81,7 @@ inline uint32_t Clip(uint32_t row, uint32_t count) {
 
 // Decodes one plane of one column into state.plane[p]. False when the stream
 // ends first; a command whose operands are not all present is not carried out.
-bool DecodePlane(torva::ByteCursor& stream, PlaneState& state, int p, uint32_t height) {
+bool DecodePlane(ByteCursor& stream, PlaneState& state, int p, uint32_t height) {
     unsigned char* const out = state.plane[p];
     uint32_t row = 0;
     while (row < height) {
@@ -254,7 +255,7 @@ void ConvertColumn(const PlaneState& state, unsigned char* pixels, size_t stride
 
 }  // namespace
 
-int ReadVspPalette(unsigned char* colourTable, const unsigned char* palette, int entrySizeFlag) {
+void ReadVspPalette(unsigned char* colourTable, const unsigned char* palette, int entrySizeFlag) {
     const size_t entrySize = entrySizeFlag == 0 ? 3 : 4;
     for (size_t e = 0; e < 16; ++e) {
         const unsigned char* in = palette + e * entrySize;
@@ -264,19 +265,21 @@ int ReadVspPalette(unsigned char* colourTable, const unsigned char* palette, int
         out[2] = Level(in[1]);  // red, stored second
         out[3] = entrySize == 4 ? Level(in[3]) : 0;
     }
-    return 0;
 }
 
-int DecodeVspPlanes(unsigned char* pixels, const unsigned char* planes, const BITMAPINFOHEADER* header,
-                    uint32_t available) {
-    const int32_t width = header->biWidth;
-    const int32_t heightField = header->biHeight;
-    if (width < 8 || heightField <= 0) return 0;
+DecodeStatus ReadVspPalette(ByteSpan file, unsigned char* colourTable) {
+    if (!file.holds(kVspPaletteOffset, kVspPaletteBytes)) return DecodeStatus::Truncated;
+    ReadVspPalette(colourTable, file.data + kVspPaletteOffset, 0);
+    return DecodeStatus::Complete;
+}
+
+DecodeResult DecodeVspPlanes(const VspHeader& header, ByteSpan file, PixelSpan out) {
+    const int32_t width = header.width;
+    const int32_t heightField = header.height;
+    if (width < 8 || heightField <= 0) return Failed(DecodeStatus::Corrupt);
     const uint32_t columns = static_cast<uint32_t>(width) >> 3;
     const uint32_t height = static_cast<uint32_t>(heightField);
-    // The pixel array has rows of width / 2 bytes (for the widths a header can
-    // give, multiples of 8, that is the bitmap's padded row length as well).
-    const size_t stride = static_cast<uint32_t>(width) >> 1;
+    if (!out.fits(uint64_t{columns} * 4, height)) return Failed(DecodeStatus::TooLarge);
     // Only the rows a plane buffer holds can be converted; for a height above
     // 480 (no header that passes detection has one) the rows below stay zero.
     const uint32_t rows = height < kPlaneRows ? height : kPlaneRows;
@@ -290,12 +293,17 @@ int DecodeVspPlanes(unsigned char* pixels, const unsigned char* planes, const BI
     // A stream that ends before the picture is complete stops the decoding:
     // the columns already converted stay, the incomplete column and all later
     // ones stay as the caller left them (zero).
-    torva::ByteCursor stream(planes, available);
+    const ByteSpan planes = file.from(kVspPlaneOffset);
+    ByteCursor stream(planes.data, planes.size);
     for (uint32_t c = 0; c < columns; ++c) {
         for (int p = 0; p < 4; ++p) {
-            if (!DecodePlane(stream, state, p, height)) return 0;
+            if (!DecodePlane(stream, state, p, height)) {
+                return DecodeResult{DecodeStatus::Truncated, uint64_t{c} * 8 * height};
+            }
         }
-        ConvertColumn(state, pixels, stride, height, rows, c);
+        ConvertColumn(state, out.data, out.stride, height, rows, c);
     }
-    return 0;
+    return DecodeResult{DecodeStatus::Complete, uint64_t{columns} * 8 * height};
 }
+
+}  // namespace torva

@@ -1,21 +1,12 @@
 // Image detection and image information: QNT, then PMS, then VSP. A failed
 // test of one format passes on to the next; none of them reads past the
 // supplied bytes.
-#include "image/image_headers.h"
+#include "image/parsed_image.h"
 #include "plugin/plugin_object.h"
 
 int32_t FormatPlugin::isSupportedImage(const FileAccess* file, int32_t* kind) {
     *kind = ImageNone;
-    QntHeader qnt;
-    PmsHeader pms;
-    VspHeader vsp;
-    if (ParseQntHeader(file->data, file->dataSize, &qnt)) {
-        *kind = ImageQnt;
-    } else if (ParsePmsHeader(file->data, file->dataSize, &pms)) {
-        *kind = ImagePms;
-    } else if (ParseVspHeader(file, &vsp)) {
-        *kind = ImageVsp;
-    }
+    *kind = ParseImage(file).kind;
     return Ok;
 }
 
@@ -25,31 +16,26 @@ int32_t FormatPlugin::getImageInfo(const FileAccess* file, ImageInfo* info) {
     if (result != Ok) return result;
     if (kind == ImageNone) return Ok;  // the record stays as the caller left it
 
-    // The header is read again for its values. A kind that a derived class's
-    // detection reports but whose header does not parse leaves the record as
-    // it was, like an unrecognised file.
+    // A kind that a derived class's detection reports but whose header does
+    // not parse leaves the record as it was, like an unrecognised file.
+    ParsedImage image;
+    if (!ParseImageOfKind(file, kind, &image)) return Ok;
 
     // Width and height are 16-bit fields: larger stored values keep only
     // their low 16 bits here.
     uint32_t width = 0, height = 0;
     uint8_t depth = 0, flag = 1;
     if (kind == ImageQnt) {
-        QntHeader qnt{};
-        if (!ParseQntHeader(file->data, file->dataSize, &qnt)) return Ok;
-        width = static_cast<uint32_t>(qnt.width);
-        height = static_cast<uint32_t>(qnt.height);
-        depth = qnt.alphaSize != 0 ? 32 : 24;
+        width = static_cast<uint32_t>(image.qnt.width);
+        height = static_cast<uint32_t>(image.qnt.height);
+        depth = image.qnt.alphaSize != 0 ? 32 : 24;
     } else if (kind == ImagePms) {
-        PmsHeader pms{};
-        if (!ParsePmsHeader(file->data, file->dataSize, &pms)) return Ok;
-        width = static_cast<uint32_t>(pms.width);
-        height = static_cast<uint32_t>(pms.height);
-        depth = pms.depth;
+        width = static_cast<uint32_t>(image.pms.width);
+        height = static_cast<uint32_t>(image.pms.height);
+        depth = image.pms.depth;
     } else {
-        VspHeader vsp{};
-        if (!ParseVspHeader(file, &vsp)) return Ok;
-        width = static_cast<uint32_t>(vsp.width);
-        height = static_cast<uint32_t>(vsp.height);
+        width = static_cast<uint32_t>(image.vsp.width);
+        height = static_cast<uint32_t>(image.vsp.height);
         depth = 4;
         flag = 0;
     }

@@ -13,6 +13,10 @@
 #endif
 #include <windows.h>
 #include <mbstring.h>
+// The DLL's exports are named by its .def file.
+#define TORVA_ENTRY_POINT
 #else
 #include "platform/standin/windows_standin.h"
+// The shared library hides everything but the entry points and the public API.
+#define TORVA_ENTRY_POINT __attribute__((visibility("default")))
 #endif

@@ -1,6 +1,6 @@
-// The two owning holders: a global block on its way to the host, and a heap
-// buffer that lives for one call. Both release what they hold on every way out
-// of an operation.
+// The owner of a global block on its way to the host; it releases the block
+// on every way out of an operation that does not hand it over. (Scratch
+// memory is held by torva::HeapBuffer, base/heap_buffer.h.)
 #pragma once
 
 #include <cstdint>
@@ -56,31 +56,5 @@ public:
             handle = nullptr;
         }
         lockCount = 0;
-    }
-};
-
-// Owns one heap buffer obtained with the global new, zero-filled unless the
-// caller asks for it uninitialised.
-class HeapBuffer {
-public:
-    unsigned char* data = nullptr;
-    uint32_t size = 0;
-
-    HeapBuffer() = default;
-    HeapBuffer(const HeapBuffer&) = delete;
-    HeapBuffer& operator=(const HeapBuffer&) = delete;
-    virtual ~HeapBuffer() { release(); }
-
-    // A zero-filled buffer of `bytes`; false (and empty) when the heap refuses.
-    bool allocate(uint32_t bytes);
-
-    // The same without the zero fill: the contents are indeterminate, and the
-    // caller writes every byte before it reads it.
-    bool allocateUninitialised(uint32_t bytes);
-
-    void release() {
-        delete[] data;
-        data = nullptr;
-        size = 0;
     }
 };

@@ -66,13 +66,15 @@ struct PictureInfo {
     Kind kind = Kind::None;
     uint32_t width = 0;
     uint32_t height = 0;
-    uint32_t depth = 0;      // the bit depth the plug-in reports (8, 16, 24 or 32; VSP reports 8)
+    uint32_t depth = 0;      // the bit depth the plug-in reports (4 for VSP; 8 or 16 for PMS; 24 or 32 for QNT)
     bool hasAlpha = false;   // the file carries an alpha plane
-    int32_t x = 0;           // the picture's position on screen as stored (0 where the format has none)
+    int32_t x = 0;           // the picture's position on screen as stored (VSP; 0 where the library reads none)
     int32_t y = 0;
 };
 
-// Reads the header only.
+// Reads the header only: NotRecognised, or what the header alone tells
+// (Complete, OutsideFile, Truncated when its streams run past the bytes,
+// TooLarge). `info` is filled unless the status is NotRecognised.
 TORVASOFT_API Status InspectPicture(const uint8_t* bytes, size_t size, const char* name, PictureInfo* info);
 
 struct DecodeOptions {

@@ -11,7 +11,7 @@
 #include <new>
 #include <unordered_set>
 
-#include "platform/standin/standin_control.h"
+#include "platform/standin/hook_state.h"
 #include "platform/standin/windows_standin.h"
 
 namespace {
@@ -33,16 +33,15 @@ std::unordered_set<BlockHeader*>& LiveBlocks() {
     return blocks;
 }
 
-std::atomic<long> g_failCountdown{0};
-std::atomic<long> g_allocationsSinceArm{0};
-std::atomic<bool> g_failNextLock{false};
+using standin::state::failCountdown;
+using standin::state::failNextLock;
 
 // True when this allocation is the one the test asked to fail.
 bool ShouldFailAllocation() {
-    g_allocationsSinceArm.fetch_add(1, std::memory_order_relaxed);
-    long current = g_failCountdown.load(std::memory_order_relaxed);
+    standin::state::allocationsSinceArm.fetch_add(1, std::memory_order_relaxed);
+    long current = failCountdown.load(std::memory_order_relaxed);
     while (current > 0) {
-        if (g_failCountdown.compare_exchange_weak(current, current - 1)) return current == 1;
+        if (failCountdown.compare_exchange_weak(current, current - 1)) return current == 1;
     }
     return false;
 }
@@ -57,28 +56,20 @@ BlockHeader* FindBlock(HGLOBAL handle) {
 }  // namespace
 
 namespace standin {
+namespace state {
 
-void FailAllocationAfter(long n) {
-    g_allocationsSinceArm.store(0);
-    g_failCountdown.store(n < 0 ? 0 : n);
-}
+std::atomic<long> failCountdown{0};
+std::atomic<long> allocationsSinceArm{0};
+std::atomic<bool> failNextLock{false};
 
-long AllocationsSinceArm() { return g_allocationsSinceArm.load(); }
-
-void FailNextLock() { g_failNextLock.store(true); }
-
-long LiveGlobalBlocks() {
+long CountLiveBlocks(bool lockedOnly) {
     std::lock_guard<std::mutex> guard(BlockMutex());
-    return static_cast<long>(LiveBlocks().size());
+    long count = 0;
+    for (BlockHeader* block : LiveBlocks()) count += !lockedOnly || block->lockCount > 0 ? 1 : 0;
+    return count;
 }
 
-long LockedGlobalBlocks() {
-    std::lock_guard<std::mutex> guard(BlockMutex());
-    long locked = 0;
-    for (BlockHeader* block : LiveBlocks()) locked += block->lockCount > 0 ? 1 : 0;
-    return locked;
-}
-
+}  // namespace state
 }  // namespace standin
 
 HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
@@ -98,7 +89,7 @@ HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
 }
 
 LPVOID GlobalLock(HGLOBAL handle) {
-    if (g_failNextLock.exchange(false)) return nullptr;
+    if (failNextLock.exchange(false)) return nullptr;
     std::lock_guard<std::mutex> guard(BlockMutex());
     BlockHeader* header = FindBlock(handle);
     if (header == nullptr) return nullptr;

@@ -4,12 +4,11 @@
 #include <atomic>
 #include <cctype>
 
+#include "platform/standin/hook_state.h"
 #include "platform/standin/standin_control.h"
 #include "platform/standin/windows_standin.h"
 
 namespace {
-
-std::atomic<unsigned> g_codePage{0};
 
 unsigned char FoldCase(unsigned char byte) {
     return (byte >= 'a' && byte <= 'z') ? static_cast<unsigned char>(byte - 'a' + 'A') : byte;
@@ -19,12 +18,14 @@ unsigned char FoldCase(unsigned char byte) {
 
 namespace standin {
 
-void SetCodePage(unsigned codePage) { g_codePage.store(codePage == 932 ? 932u : 0u); }
+namespace state {
+std::atomic<unsigned> codePage{0};
+}  // namespace state
 
-unsigned CodePage() { return g_codePage.load(); }
+unsigned CodePage() { return state::codePage.load(); }
 
 bool IsLeadByte(unsigned char byte) {
-    if (g_codePage.load() != 932) return false;
+    if (state::codePage.load() != 932) return false;
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 

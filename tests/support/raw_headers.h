@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "plugin/byte_cursor.h"
+#include "base/byte_cursor.h"
 #include "tests/support/test_support.h"
 
 namespace torvatest {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/byte_cursor.h"
+#include "base/byte_cursor.h"
 #include "plugin/entry_points.h"
 #include "plugin/plugin_object.h"
 #include "tests/support/raw_headers.h"

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "codec/pixel_conversion.h"
-#include "plugin/checked_size.h"
+#include "base/checked_size.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "codec/info_header.h"
 #include "codec/pms_decoder.h"
-#include "plugin/checked_size.h"
+#include "base/checked_size.h"
+#include "tests/support/codec_calls.h"
 #include "tests/support/test_support.h"
 #include "tests/writers/pms_writer.h"
 
@@ -52,21 +52,28 @@ Bytes ExpectedArea(const std::string& text, int pixelBytes) {
     return bytes;
 }
 
-BITMAPINFOHEADER Header(int32_t width, int32_t height, uint32_t sizeImage) {
-    return MakeInfoHeader(width, height, 0, sizeImage);
-}
+struct Geometry {
+    int32_t width;
+    int32_t height;
+};
 
-using Decoder = int (*)(unsigned char*, const unsigned char*, const BITMAPINFOHEADER*, uint32_t);
+Geometry Header(int32_t width, int32_t height) { return Geometry{width, height}; }
+
+// The decoder by its depth: 8 (DecodePms8) or 16 (DecodePms16).
+using Decoder = int;
+constexpr Decoder kPms8 = 8;
+constexpr Decoder kPms16 = 16;
 
 // Decodes `stream` into an area of `areaBytes` filled with kUntouched and
 // followed by a guard, and returns area and guard. The stream lies in a heap
 // block of exactly its own size, so a read past `length` is caught by the
 // sanitizer build.
-Bytes Decode(Decoder decoder, const BITMAPINFOHEADER& header, const Bytes& stream, size_t areaBytes) {
+Bytes Decode(Decoder decoder, const Geometry& header, const Bytes& stream, size_t areaBytes) {
     std::unique_ptr<unsigned char[]> exact(new unsigned char[stream.empty() ? 1 : stream.size()]);
     if (!stream.empty()) std::memcpy(exact.get(), stream.data(), stream.size());
     Bytes area(areaBytes + kGuardBytes, kUntouched);
-    EXPECT_EQ(decoder(area.data(), exact.get(), &header, static_cast<uint32_t>(stream.size())), 0);
+    torvatest::DecodePmsStream(decoder, area.data(), exact.get(), static_cast<uint32_t>(stream.size()), header.width,
+                               header.height);
     return area;
 }
 
@@ -76,7 +83,6 @@ struct StreamCase {
     int32_t height;
     const char* stream;
     const char* expected;  // the whole destination area, in memory order
-    uint32_t sizeImage;    // 0: the size the caller passes, stride x height
 };
 
 void PrintTo(const StreamCase& c, std::ostream* os) { *os << c.name; }
@@ -86,98 +92,81 @@ std::string CaseName(const ::testing::TestParamInfo<StreamCase>& info) { return 
 void CheckCase(Decoder decoder, int bits, const StreamCase& c) {
     const size_t stride = static_cast<size_t>(torva::RowStride(static_cast<uint64_t>(c.width), bits));
     const size_t areaBytes = stride * static_cast<size_t>(c.height);
-    const uint32_t sizeImage = c.sizeImage != 0 ? c.sizeImage : static_cast<uint32_t>(areaBytes);
     Bytes expected = ExpectedArea(c.expected, bits / 8);
     ASSERT_EQ(expected.size(), areaBytes) << "table row is malformed";
     expected.resize(areaBytes + kGuardBytes, kUntouched);
-    EXPECT_EQ(Decode(decoder, Header(c.width, c.height, sizeImage), HexBytes(c.stream), areaBytes), expected);
+    EXPECT_EQ(Decode(decoder, Header(c.width, c.height), HexBytes(c.stream), areaBytes), expected);
 }
 
 class Pms8StreamTest : public ::testing::TestWithParam<StreamCase> {};
 
-TEST_P(Pms8StreamTest, ProducesBottomUpRows) { CheckCase(DecodePms8, 8, GetParam()); }
+TEST_P(Pms8StreamTest, ProducesBottomUpRows) { CheckCase(kPms8, 8, GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(
     Codes, Pms8StreamTest,
     ::testing::Values(
-        StreamCase{"Literals", 3, 2, "01 02 03 04 05 06", "04 05 06 -- 01 02 03 --", 0},
-        StreamCase{"EscapeAndNoOp", 3, 2, "F8 FA F9 07 F8 FF 01 02 03", "01 02 03 -- FA 07 FF --", 0},
-        StreamCase{"PairsRepeatNPlus3", 6, 1, "FC 00 0A 0B", "0A 0B 0A 0B 0A 0B -- --", 0},
-        StreamCase{"FillIsNPlus4", 4, 1, "FD 00 07", "07 07 07 07", 0},
-        StreamCase{"CopyRowAbove", 4, 2, "01 02 03 04 FF 00 09", "01 02 03 09 01 02 03 04", 0},
+        StreamCase{"Literals", 3, 2, "01 02 03 04 05 06", "04 05 06 -- 01 02 03 --"},
+        StreamCase{"EscapeAndNoOp", 3, 2, "F8 FA F9 07 F8 FF 01 02 03", "01 02 03 -- FA 07 FF --"},
+        StreamCase{"PairsRepeatNPlus3", 6, 1, "FC 00 0A 0B", "0A 0B 0A 0B 0A 0B -- --"},
+        StreamCase{"FillIsNPlus4", 4, 1, "FD 00 07", "07 07 07 07"},
+        StreamCase{"CopyRowAbove", 4, 2, "01 02 03 04 FF 00 09", "01 02 03 09 01 02 03 04"},
         StreamCase{"CopyTwoRowsUp", 4, 3, "01 02 03 04 05 06 07 08 FE 01",
-                   "01 02 03 04 05 06 07 08 01 02 03 04", 0},
-        StreamCase{"Diagonals", 4, 2, "01 02 03 04 09 FA FB FB", "09 03 02 03 01 02 03 04", 0},
-        StreamCase{"CopyOverlapsItself", 2, 3, "01 02 FF 00", "01 -- -- -- 01 02 -- -- 01 02 -- --", 0},
-        StreamCase{"SurplusDropped", 2, 2, "FD 10 05", "05 05 -- -- 05 05 -- --", 0},
-        StreamCase{"OwnSlotReadsZero", 1, 3, "05 FA 07", "07 -- -- -- 00 -- -- -- 05 -- -- --", 0},
-        StreamCase{"EmptyStream", 2, 1, "", "-- -- -- --", 0},
+                   "01 02 03 04 05 06 07 08 01 02 03 04"},
+        StreamCase{"Diagonals", 4, 2, "01 02 03 04 09 FA FB FB", "09 03 02 03 01 02 03 04"},
+        StreamCase{"CopyOverlapsItself", 2, 3, "01 02 FF 00", "01 -- -- -- 01 02 -- -- 01 02 -- --"},
+        StreamCase{"SurplusDropped", 2, 2, "FD 10 05", "05 05 -- -- 05 05 -- --"},
+        StreamCase{"OwnSlotReadsZero", 1, 3, "05 FA 07", "07 -- -- -- 00 -- -- -- 05 -- -- --"},
+        StreamCase{"EmptyStream", 2, 1, "", "-- -- -- --"},
         // Sources before the start of the history read as 0.
-        StreamCase{"BackReferencesBeforeStart", 4, 2, "09 FA FB FF 00", "09 00 -- -- 09 00 00 00", 0},
-        StreamCase{"TwoRowsUpBeforeStart", 2, 3, "07 08 FE 00", "07 -- -- -- 00 00 -- -- 07 08 -- --", 0},
+        StreamCase{"BackReferencesBeforeStart", 4, 2, "09 FA FB FF 00", "09 00 -- -- 09 00 00 00"},
+        StreamCase{"TwoRowsUpBeforeStart", 2, 3, "07 08 FE 00", "07 -- -- -- 00 00 -- -- 07 08 -- --"},
         // A last code cut short by the end of the stream produces nothing.
-        StreamCase{"TruncatedPairs", 4, 1, "01 FC 00 0A", "01 -- -- --", 0},
-        StreamCase{"TruncatedCopy", 4, 1, "01 FF", "01 -- -- --", 0},
+        StreamCase{"TruncatedPairs", 4, 1, "01 FC 00 0A", "01 -- -- --"},
+        StreamCase{"TruncatedCopy", 4, 1, "01 FF", "01 -- -- --"},
         // A pair run cut by the end of the picture keeps its first half.
-        StreamCase{"PairRunCutMidPair", 3, 1, "FC 00 0A 0B", "0A 0B 0A --", 0}),
+        StreamCase{"PairRunCutMidPair", 3, 1, "FC 00 0A 0B", "0A 0B 0A --"}),
     CaseName);
 
 class Pms16StreamTest : public ::testing::TestWithParam<StreamCase> {};
 
-TEST_P(Pms16StreamTest, ProducesTopDownRows) { CheckCase(DecodePms16, 16, GetParam()); }
+TEST_P(Pms16StreamTest, ProducesTopDownRows) { CheckCase(kPms16, 16, GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(
     Codes, Pms16StreamTest,
     ::testing::Values(
-        StreamCase{"Literals", 3, 1, "34 12 F7 AB 00 00", "1234 ABF7 0000 ----", 0},
+        StreamCase{"Literals", 3, 1, "34 12 F7 AB 00 00", "1234 ABF7 0000 ----"},
         StreamCase{"OddWidthSkipsPadding", 3, 2, "01 00 02 00 03 00 04 00 05 00 06 00",
-                   "0001 0002 0003 ---- 0004 0005 0006 ----", 0},
-        StreamCase{"Escape", 2, 1, "F8 F9 FF F8 01 02", "FFF9 0201", 0},
-        StreamCase{"PackedColours", 4, 1, "F9 02 FF 00 FF 55", "E61C FFFF EEBD ----", 0},
-        StreamCase{"PackedSingle", 2, 1, "F9 00 00 FF", "19E3 ----", 0},
-        StreamCase{"PackedLowBits", 2, 1, "F9 01 07 3C 03", "01FC 001F", 0},
-        StreamCase{"PairsRepeatNPlus2", 6, 1, "FC 00 11 11 22 22", "1111 2222 1111 2222 ---- ----", 0},
-        StreamCase{"FillIsNPlus3", 4, 1, "FD 00 33 33", "3333 3333 3333 ----", 0},
-        StreamCase{"CopyRowAbove", 2, 2, "01 00 02 00 FF 00", "0001 0002 0001 0002", 0},
-        StreamCase{"CopyTwoRowsUp", 2, 3, "01 00 02 00 03 00 04 00 FE 00", "0001 0002 0003 0004 0001 0002", 0},
-        StreamCase{"Diagonals", 3, 2, "01 00 02 00 03 00 09 00 FA FB", "0001 0002 0003 ---- 0009 0003 0002 ----",
-                   0},
-        StreamCase{"FillAcrossPadding", 3, 2, "FD 03 44 44", "4444 4444 4444 ---- 4444 4444 4444 ----", 0},
-        StreamCase{"PackedAcrossPadding", 3, 2, "F9 04 00 01 02 03 04 05", "0001 0002 0003 ---- 0020 0021 ---- ----",
-                   0},
-        StreamCase{"OwnSlotReadsZero", 1, 3, "05 00 FA 07 00", "0005 ---- 0000 ---- 0007 ----", 0},
-        StreamCase{"EmptyStream", 2, 1, "", "---- ----", 0},
-        StreamCase{"BackReferencesBeforeStart", 3, 2, "09 00 FA FB FF 00", "0009 0000 0000 ---- 0009 0000 ---- ----",
-                   0},
+                   "0001 0002 0003 ---- 0004 0005 0006 ----"},
+        StreamCase{"Escape", 2, 1, "F8 F9 FF F8 01 02", "FFF9 0201"},
+        StreamCase{"PackedColours", 4, 1, "F9 02 FF 00 FF 55", "E61C FFFF EEBD ----"},
+        StreamCase{"PackedSingle", 2, 1, "F9 00 00 FF", "19E3 ----"},
+        StreamCase{"PackedLowBits", 2, 1, "F9 01 07 3C 03", "01FC 001F"},
+        StreamCase{"PairsRepeatNPlus2", 6, 1, "FC 00 11 11 22 22", "1111 2222 1111 2222 ---- ----"},
+        StreamCase{"FillIsNPlus3", 4, 1, "FD 00 33 33", "3333 3333 3333 ----"},
+        StreamCase{"CopyRowAbove", 2, 2, "01 00 02 00 FF 00", "0001 0002 0001 0002"},
+        StreamCase{"CopyTwoRowsUp", 2, 3, "01 00 02 00 03 00 04 00 FE 00", "0001 0002 0003 0004 0001 0002"},
+        StreamCase{"Diagonals", 3, 2, "01 00 02 00 03 00 09 00 FA FB", "0001 0002 0003 ---- 0009 0003 0002 ----"},
+        StreamCase{"FillAcrossPadding", 3, 2, "FD 03 44 44", "4444 4444 4444 ---- 4444 4444 4444 ----"},
+        StreamCase{"PackedAcrossPadding", 3, 2, "F9 04 00 01 02 03 04 05", "0001 0002 0003 ---- 0020 0021 ---- ----"},
+        StreamCase{"OwnSlotReadsZero", 1, 3, "05 00 FA 07 00", "0005 ---- 0000 ---- 0007 ----"},
+        StreamCase{"EmptyStream", 2, 1, "", "---- ----"},
+        StreamCase{"BackReferencesBeforeStart", 3, 2, "09 00 FA FB FF 00", "0009 0000 0000 ---- 0009 0000 ---- ----"},
         // Pixels past the picture are not stored anywhere.
-        StreamCase{"SurplusFill", 3, 1, "FD 05 44 44", "4444 4444 4444 ----", 0},
-        StreamCase{"SurplusPacked", 2, 1, "F9 03 00 01 02 03 04", "0001 0002", 0},
-        // A history smaller than the picture bounds the decoding too.
-        StreamCase{"HistoryCapacity", 4, 2, "FD 05 44 44", "4444 4444 4444 ---- ---- ---- ---- ----", 6},
+        StreamCase{"SurplusFill", 3, 1, "FD 05 44 44", "4444 4444 4444 ----"},
+        StreamCase{"SurplusPacked", 2, 1, "F9 03 00 01 02 03 04", "0001 0002"},
         // A last code cut short by the end of the stream produces nothing.
-        StreamCase{"TruncatedLiteral", 2, 2, "01 00 05", "0001 ---- ---- ----", 0},
-        StreamCase{"TruncatedPacked", 2, 2, "01 00 F9 05 00 01 02", "0001 ---- ---- ----", 0},
-        StreamCase{"TruncatedPackedHead", 2, 2, "01 00 F9 05", "0001 ---- ---- ----", 0},
-        StreamCase{"TruncatedPairs", 2, 2, "01 00 FC 00 11 11 22", "0001 ---- ---- ----", 0},
-        StreamCase{"TruncatedCopy", 2, 2, "01 00 FE", "0001 ---- ---- ----", 0}),
+        StreamCase{"TruncatedLiteral", 2, 2, "01 00 05", "0001 ---- ---- ----"},
+        StreamCase{"TruncatedPacked", 2, 2, "01 00 F9 05 00 01 02", "0001 ---- ---- ----"},
+        StreamCase{"TruncatedPackedHead", 2, 2, "01 00 F9 05", "0001 ---- ---- ----"},
+        StreamCase{"TruncatedPairs", 2, 2, "01 00 FC 00 11 11 22", "0001 ---- ---- ----"},
+        StreamCase{"TruncatedCopy", 2, 2, "01 00 FE", "0001 ---- ---- ----"}),
     CaseName);
-
-TEST(Pms8HistoryTest, StopsWhenTheHistoryIsFull) {
-    // biSizeImage 0 leaves a history of 256 pixels for a 32 x 16 picture: the
-    // top 8 rows are decoded, the lower memory rows stay as they were.
-    const int32_t width = 32, height = 16;
-    const Bytes stream = HexBytes("FD FF 05 FD FF 05 FD FF 05");
-    const Bytes area = Decode(DecodePms8, Header(width, height, 0), stream, 32 * 16);
-    for (size_t i = 0; i < area.size(); ++i) {
-        ASSERT_EQ(area[i], i >= 8 * 32 && i < 16 * 32 ? 0x05 : kUntouched) << "offset " << i;
-    }
-}
 
 TEST(PmsDecoderTest, NoRowsWritesNothing) {
     const Bytes stream = HexBytes("01 00 02 00");
-    EXPECT_EQ(Decode(DecodePms8, Header(2, 0, 0), stream, 0), Bytes(kGuardBytes, kUntouched));
-    EXPECT_EQ(Decode(DecodePms16, Header(2, 0, 0), stream, 0), Bytes(kGuardBytes, kUntouched));
-    EXPECT_EQ(Decode(DecodePms8, Header(2, -3, 8), stream, 0), Bytes(kGuardBytes, kUntouched));
+    EXPECT_EQ(Decode(kPms8, Header(2, 0), stream, 0), Bytes(kGuardBytes, kUntouched));
+    EXPECT_EQ(Decode(kPms16, Header(2, 0), stream, 0), Bytes(kGuardBytes, kUntouched));
+    EXPECT_EQ(Decode(kPms8, Header(2, -3), stream, 0), Bytes(kGuardBytes, kUntouched));
 }
 
 // --- Round trips through the writers -------------------------------------
@@ -232,9 +221,8 @@ TEST_P(PmsRoundTripTest, EightBitFileDecodesToItsPicture) {
     EXPECT_EQ(Slice(file, FileLe32(file, 36), FileLe32(file, 36) + 768), picture.palette);
     const uint32_t streamOffset = FileLe32(file, 32);
     const size_t stride = static_cast<size_t>(torva::RowStride(size.width, 8));
-    const auto header = Header(static_cast<int32_t>(size.width), static_cast<int32_t>(size.height),
-                               static_cast<uint32_t>(stride * size.height));
-    EXPECT_EQ(Decode(DecodePms8, header, Slice(file, streamOffset, file.size()), stride * size.height),
+    const auto header = Header(static_cast<int32_t>(size.width), static_cast<int32_t>(size.height));
+    EXPECT_EQ(Decode(kPms8, header, Slice(file, streamOffset, file.size()), stride * size.height),
               BottomUp8(picture.indices, size.width, size.height));
 }
 
@@ -248,12 +236,12 @@ TEST_P(PmsRoundTripTest, SixteenBitFileDecodesToItsPictureAndAlpha) {
     ASSERT_GT(alphaOffset, streamOffset);
     const int32_t w = static_cast<int32_t>(size.width), h = static_cast<int32_t>(size.height);
     const size_t stride16 = static_cast<size_t>(torva::RowStride(size.width, 16));
-    EXPECT_EQ(Decode(DecodePms16, Header(w, h, static_cast<uint32_t>(stride16 * h)),
+    EXPECT_EQ(Decode(kPms16, Header(w, h),
                      Slice(file, streamOffset, alphaOffset), stride16 * h),
               TopDown16(picture.pixels, size.width, size.height));
     // The alpha plane is decoded with the header of the 32-bit output.
     const size_t stride8 = static_cast<size_t>(torva::RowStride(size.width, 8));
-    EXPECT_EQ(Decode(DecodePms8, Header(w, h, static_cast<uint32_t>(4 * size.width * size.height)),
+    EXPECT_EQ(Decode(kPms8, Header(w, h),
                      Slice(file, alphaOffset, file.size()), stride8 * h),
               BottomUp8(picture.alpha, size.width, size.height));
 }
@@ -270,7 +258,7 @@ TEST(PmsRoundTripTest, GreedyMixDecodesToItsPictures) {
         const auto picture8 = torvatest::MakePmsPicture(size.width, size.height, 8, false, 1, 3);
         const Bytes file8 = torvatest::WritePms(picture8, 3, nullptr, torvatest::PmsCodeMix::Greedy);
         const size_t stride8 = static_cast<size_t>(torva::RowStride(size.width, 8));
-        EXPECT_EQ(Decode(DecodePms8, Header(w, h, static_cast<uint32_t>(stride8 * h)),
+        EXPECT_EQ(Decode(kPms8, Header(w, h),
                          Slice(file8, FileLe32(file8, 32), file8.size()), stride8 * h),
                   BottomUp8(picture8.indices, size.width, size.height));
 
@@ -278,10 +266,10 @@ TEST(PmsRoundTripTest, GreedyMixDecodesToItsPictures) {
         const Bytes file16 = torvatest::WritePms(picture16, 4, nullptr, torvatest::PmsCodeMix::Greedy);
         const uint32_t streamOffset = FileLe32(file16, 32), alphaOffset = FileLe32(file16, 36);
         const size_t stride16 = static_cast<size_t>(torva::RowStride(size.width, 16));
-        EXPECT_EQ(Decode(DecodePms16, Header(w, h, static_cast<uint32_t>(stride16 * h)),
+        EXPECT_EQ(Decode(kPms16, Header(w, h),
                          Slice(file16, streamOffset, alphaOffset), stride16 * h),
                   TopDown16(picture16.pixels, size.width, size.height));
-        EXPECT_EQ(Decode(DecodePms8, Header(w, h, static_cast<uint32_t>(4 * size.width * size.height)),
+        EXPECT_EQ(Decode(kPms8, Header(w, h),
                          Slice(file16, alphaOffset, file16.size()), stride8 * h),
                   BottomUp8(picture16.alpha, size.width, size.height));
     }
@@ -317,7 +305,7 @@ TEST(PmsTruncationTest, CutStreamsDecodeToAPrefix) {
     size_t previous8 = 0, previous16 = 0;
     for (size_t cut = 0; cut <= std::max(stream8.size(), stream16.size()); ++cut) {
         if (cut <= stream8.size()) {
-            const Bytes got = Decode(DecodePms8, Header(width, height, static_cast<uint32_t>(stride8 * height)),
+            const Bytes got = Decode(kPms8, Header(width, height),
                                      Slice(stream8, 0, cut), stride8 * height);
             size_t t = 0;  // pixels decoded, in stream order
             auto at = [&](size_t i) { return (height - 1 - i / width) * stride8 + i % width; };
@@ -327,7 +315,7 @@ TEST(PmsTruncationTest, CutStreamsDecodeToAPrefix) {
             previous8 = t;
         }
         if (cut <= stream16.size()) {
-            const Bytes got = Decode(DecodePms16, Header(width, height, static_cast<uint32_t>(stride16 * height)),
+            const Bytes got = Decode(kPms16, Header(width, height),
                                      Slice(stream16, 0, cut), stride16 * height);
             size_t t = 0;
             auto at = [&](size_t i) { return (i / width) * stride16 + 2 * (i % width); };

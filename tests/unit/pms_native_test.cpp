@@ -4,52 +4,47 @@
 #include <gtest/gtest.h>
 
 #include "codec/pixel_conversion.h"
-#include "codec/pms_decoder.h"
 #include "platform/standin/standin_control.h"
+#include "tests/support/codec_calls.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
 using torvatest::Bytes;
 
-using Decoder = int (*)(unsigned char*, const unsigned char*, const BITMAPINFOHEADER*, uint32_t);
-
 struct DecoderCase {
     const char* name;
-    Decoder decode;
-    uint32_t sizeImage;  // what the caller passes for a 4 x 2 picture
+    int depth;
 };
 
 class PmsAllocationTest : public ::testing::TestWithParam<DecoderCase> {
 protected:
     void TearDown() override { standin::FailAllocationAfter(0); }
 
-    Bytes run() {
-        BITMAPINFOHEADER header{};
-        header.biWidth = 4;
-        header.biHeight = 2;
-        header.biSizeImage = GetParam().sizeImage;
-        const Bytes stream{0xFD, 0x09, 0x44, 0x44};  // fills the picture at both depths
+    Bytes run(torva::DecodeStatus expected) {
+        const Bytes stream{0xFD, 0x09, 0x44, 0x44};  // fills a 4 x 2 picture at both depths
         Bytes area(16 + 16, 0xEE);
-        EXPECT_EQ(GetParam().decode(area.data(), stream.data(), &header, static_cast<uint32_t>(stream.size())), 0);
+        const torva::DecodeResult result = torvatest::DecodePmsStream(
+            GetParam().depth, area.data(), stream.data(), static_cast<uint32_t>(stream.size()), 4, 2);
+        EXPECT_EQ(result.status, expected);
         return area;
     }
 };
 
 TEST_P(PmsAllocationTest, RefusedHistoryLeavesDestinationUntouched) {
     standin::FailAllocationAfter(1);
-    EXPECT_EQ(run(), Bytes(32, 0xEE));
+    EXPECT_EQ(run(torva::DecodeStatus::OutOfMemory), Bytes(32, 0xEE));
     EXPECT_EQ(standin::AllocationsSinceArm(), 1);
 }
 
 TEST_P(PmsAllocationTest, OneAllocationPerCall) {
     standin::FailAllocationAfter(0);
-    EXPECT_NE(run(), Bytes(32, 0xEE));
+    EXPECT_NE(run(torva::DecodeStatus::Complete), Bytes(32, 0xEE));
     EXPECT_EQ(standin::AllocationsSinceArm(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Decoders, PmsAllocationTest,
-                         ::testing::Values(DecoderCase{"Pms8", DecodePms8, 8}, DecoderCase{"Pms16", DecodePms16, 16}),
+                         ::testing::Values(DecoderCase{"Pms8", 8}, DecoderCase{"Pms16", 16}),
                          [](const ::testing::TestParamInfo<DecoderCase>& info) { return std::string(info.param.name); });
 
 TEST(PixelConversionAllocationTest, ConversionsAllocateNothing) {

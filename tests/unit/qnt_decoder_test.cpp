@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "codec/qnt_decoder.h"
+#include "tests/support/codec_calls.h"
 #include "tests/support/test_support.h"
 #include "tests/writers/qnt_writer.h"
 
@@ -30,12 +30,7 @@ Bytes Decode(const Bytes& file) {
     std::memcpy(&h, &file[body + 12], 4);
     std::memcpy(&alphaSize, &file[body + 28], 4);
     Bytes pixels((alphaSize ? size_t{4} * w : Stride24(w)) * h, 0);
-    const unsigned char* colour = file.data() + torvatest::QntColourOffset(file);
-    if (alphaSize == 0) {
-        EXPECT_EQ(DecodeQnt24(pixels.data(), colour, file.data() + body), 0);
-    } else {
-        EXPECT_EQ(DecodeQnt32(pixels.data(), colour, file.data() + body), 0);
-    }
+    torvatest::DecodeQntFile(file, pixels.data(), alphaSize != 0);
     return pixels;
 }
 
@@ -214,10 +209,9 @@ TEST_P(QntRefusedHeaderTest, WritesNothing) {
                                    ZlibCompress(Bytes(12, 0x77)),
                                    GetParam().withAlpha ? ZlibCompress({0x77, 0}) : Bytes{}, QntOptions{});
     Bytes pixels(64, 0xA5);
-    const unsigned char* colour = file.data() + torvatest::QntColourOffset(file);
-    const unsigned char* body = file.data() + torvatest::QntBodyOffset(file);
-    EXPECT_EQ(GetParam().withAlpha ? DecodeQnt32(pixels.data(), colour, body) : DecodeQnt24(pixels.data(), colour, body),
-              0);
+    const torva::DecodeResult result = torvatest::DecodeQntFile(file, pixels.data(), GetParam().withAlpha);
+    EXPECT_EQ(result.status, GetParam().width < 1 || GetParam().height < 1 ? torva::DecodeStatus::Corrupt
+                                                                          : torva::DecodeStatus::TooLarge);
     EXPECT_EQ(pixels, Bytes(64, 0xA5));
 }
 

@@ -8,7 +8,8 @@
 #include <cstring>
 
 #include "codec/qnt_decoder.h"
-#include "plugin/checked_size.h"
+#include "base/byte_span.h"
+#include "base/checked_size.h"
 #include "tests/support/test_support.h"
 #include "tests/writers/qnt_writer.h"
 
@@ -74,10 +75,6 @@ Bytes RandomBytes(size_t n, torvatest::Random& random) {
     return out;
 }
 
-void PutLe32(unsigned char* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
 struct Size {
     uint32_t w;
     uint32_t h;
@@ -95,23 +92,25 @@ TEST_P(QntFilterEquivalenceTest, MatchesPlainScatterAndUnfilter) {
         const Bytes alphaStream = torvatest::ZlibCompress(alpha);
         Bytes data = colourStream;
         if (withAlpha) data.insert(data.end(), alphaStream.begin(), alphaStream.end());
-        unsigned char header[32] = {};
-        PutLe32(header + 8, size.w);
-        PutLe32(header + 12, size.h);
-        PutLe32(header + 16, 24);
-        PutLe32(header + 24, static_cast<uint32_t>(colourStream.size()));
-        PutLe32(header + 28, withAlpha ? static_cast<uint32_t>(alphaStream.size()) : 0);
+        // The streams lie at offset 0 of the bytes handed over.
+        QntHeader header{};
+        header.width = static_cast<int32_t>(size.w);
+        header.height = static_cast<int32_t>(size.h);
+        header.colourSize = static_cast<uint32_t>(colourStream.size());
+        header.alphaSize = withAlpha ? static_cast<uint32_t>(alphaStream.size()) : 0;
+        const torva::ByteSpan file{data.data(), static_cast<uint32_t>(data.size())};
 
         const Bytes expected = ReferenceDecode(size.w, size.h, colour, withAlpha ? &alpha : nullptr);
         // The decoders as they run, and the row-by-row rebuilding that stands
         // in for the four-row wavefront where there are no vectors.
         for (bool rowByRow : {false, true}) {
             Bytes actual(expected.size(), kFill);
-            if (withAlpha) {
-                (rowByRow ? qnt_detail::DecodeQnt32RowByRow : DecodeQnt32)(actual.data(), data.data(), header);
-            } else {
-                (rowByRow ? qnt_detail::DecodeQnt24RowByRow : DecodeQnt24)(actual.data(), data.data(), header);
-            }
+            const size_t stride = withAlpha ? size_t{4} * size.w : torva::RowStride(size.w, 24);
+            const torva::PixelSpan out{actual.data(), stride, size.h};
+            const torva::DecodeResult result =
+                withAlpha ? (rowByRow ? torva::qnt_detail::DecodeQnt32RowByRow : torva::DecodeQnt32)(header, file, out)
+                          : (rowByRow ? torva::qnt_detail::DecodeQnt24RowByRow : torva::DecodeQnt24)(header, file, out);
+            EXPECT_EQ(result.status, torva::DecodeStatus::Complete);
             ASSERT_EQ(actual, expected) << size.w << "x" << size.h << (withAlpha ? " with alpha" : "")
                                         << (rowByRow ? " row by row" : "");
         }

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "codec/qnt_decoder.h"
+#include "tests/support/codec_calls.h"
 #include "tests/writers/qnt_writer.h"
 
 namespace {
@@ -16,8 +16,7 @@ using torvatest::Bytes;
 
 Bytes Decode32(const Bytes& file, uint32_t w, uint32_t h) {
     Bytes pixels(size_t{4} * w * h, 0);
-    DecodeQnt32(pixels.data(), file.data() + torvatest::QntColourOffset(file),
-                file.data() + torvatest::QntBodyOffset(file));
+    torvatest::DecodeQntFile(file, pixels.data(), true);
     return pixels;
 }
 

@@ -2,7 +2,7 @@
 // and a refused allocation leaves the pixels untouched.
 #include <gtest/gtest.h>
 
-#include "codec/qnt_decoder.h"
+#include "tests/support/codec_calls.h"
 #include "platform/standin/standin_control.h"
 #include "tests/writers/qnt_writer.h"
 
@@ -18,11 +18,11 @@ protected:
     Bytes DecodeInto(const Bytes& file) {
         const bool withAlpha = GetParam();
         Bytes pixels(withAlpha ? 4 * 5 * 3 : 16 * 3, 0xA5);
-        const unsigned char* colour = file.data() + torvatest::QntColourOffset(file);
-        const unsigned char* body = file.data() + torvatest::QntBodyOffset(file);
-        withAlpha ? DecodeQnt32(pixels.data(), colour, body) : DecodeQnt24(pixels.data(), colour, body);
+        status = torvatest::DecodeQntFile(file, pixels.data(), withAlpha).status;
         return pixels;
     }
+
+    torva::DecodeStatus status = torva::DecodeStatus::Complete;
 
     Bytes File() const {
         return torvatest::WriteQnt(torvatest::RandomQntPicture(5, 3, GetParam(), 7), torvatest::QntOptions{});
@@ -34,6 +34,7 @@ TEST_P(QntAllocationTest, FailedScratchLeavesPixelsUntouched) {
     standin::FailAllocationAfter(1);
     const Bytes pixels = DecodeInto(file);
     EXPECT_EQ(pixels, Bytes(pixels.size(), 0xA5));
+    EXPECT_EQ(status, torva::DecodeStatus::OutOfMemory);
 }
 
 TEST_P(QntAllocationTest, TakesOneScratchAllocation) {

@@ -12,17 +12,15 @@
 #include <tuple>
 #include <vector>
 
-#include "codec/info_header.h"
 #include "codec/vsp_decoder.h"
-#include "plugin/byte_cursor.h"
+#include "base/byte_cursor.h"
+#include "tests/support/codec_calls.h"
 #include "tests/support/test_support.h"
 #include "tests/writers/vsp_writer.h"
 
 namespace {
 
 using torvatest::Bytes;
-
-BITMAPINFOHEADER Header(int32_t width, int32_t height) { return MakeInfoHeader(width, height, 4, 0); }
 
 // Decodes `stream` as given by a caller that owns exactly `available` bytes of
 // it (the copy is exactly that long, so a read past it is a sanitizer error)
@@ -32,8 +30,7 @@ Bytes Decode(int32_t width, int32_t height, const Bytes& stream, size_t availabl
     if (available != 0) std::memcpy(copy.get(), stream.data(), available);
     const size_t size = width > 0 && height > 0 ? static_cast<size_t>(width / 2) * static_cast<size_t>(height) : 0;
     std::unique_ptr<unsigned char[]> pixels(new unsigned char[size == 0 ? 1 : size]());
-    const BITMAPINFOHEADER header = Header(width, height);
-    EXPECT_EQ(DecodeVspPlanes(pixels.get(), copy.get(), &header, static_cast<uint32_t>(available)), 0);
+    torvatest::DecodeVspStream(pixels.get(), copy.get(), static_cast<uint32_t>(available), width, height);
     return Bytes(pixels.get(), pixels.get() + size);
 }
 
@@ -323,7 +320,7 @@ TEST_P(VspPaletteTest, WritesFirstEntry) {
     Bytes palette(64, 0);
     std::copy(c.stored.begin(), c.stored.end(), palette.begin());
     Bytes table(64, 0xEE);
-    EXPECT_EQ(ReadVspPalette(table.data(), palette.data(), c.flag), 0);
+    torva::ReadVspPalette(table.data(), palette.data(), c.flag);
     EXPECT_EQ((std::array<unsigned char, 4>{table[0], table[1], table[2], table[3]}), c.entry);
     // The other entries are written as well (all-zero levels give black).
     for (size_t i = 4; i < 64; ++i) ASSERT_EQ(table[i], 0) << i;
@@ -348,7 +345,7 @@ TEST(VspPaletteTest, EveryLevelIsSeventeenTimesItsValue) {
         palette[e * 3 + 2] = static_cast<unsigned char>((e + 5) % 16);
     }
     Bytes table(64, 0xEE);
-    ReadVspPalette(table.data(), palette.data(), 0);
+    torva::ReadVspPalette(table.data(), palette.data(), 0);
     for (size_t e = 0; e < 16; ++e) {
         EXPECT_EQ(table[e * 4], 17 * e);
         EXPECT_EQ(table[e * 4 + 1], 17 * ((e + 5) % 16));
@@ -379,7 +376,7 @@ TEST_P(VspRoundTripTest, DecodesWrittenPictureExactly) {
     EXPECT_EQ(torva::LoadLe16(&file[6]) - torva::LoadLe16(&file[2]), size.height);
 
     Bytes table(64, 0xEE);
-    ReadVspPalette(table.data(), &file[10], 0);
+    torva::ReadVspPalette(table.data(), &file[10], 0);
     EXPECT_EQ(table, torvatest::ExpectedVspColourTable(picture));
 
     const Bytes stream(file.begin() + 58, file.end());

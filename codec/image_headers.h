@@ -1,11 +1,13 @@
-// Header layouts of the three image formats, as far as the plug-in reads
-// them. Each parser reads only the supplied bytes and answers false when the
-// header is not one of ours (a field past the end counts as not ours).
+// Header layouts of the three image formats, as far as the library reads
+// them. Each format's header is parsed and validated here, once, into its
+// struct; detection, information, bitmap construction and the decoders all
+// take that struct. Each parser reads only the supplied bytes and answers
+// false when the header is not one of ours (a field past the end counts as
+// not ours).
 #pragma once
 
 #include <cstdint>
 
-#include "plugin/records.h"
 
 // QNT: "QNT\0", a version (0, 1 or 2), in versions 1 and 2 the offset of the
 // compressed colour data, then the header body. The body begins at 8 in
@@ -32,10 +34,13 @@ struct PmsHeader {
 };
 
 // VSP: no magic; the rectangle of the picture in units of 8 pixels across
-// and rows down. Recognised by the ".vsp" extension and a plausible rectangle.
+// and rows down. Recognised by the ".vsp" extension (tested by the image front
+// end, which knows file names) and a plausible rectangle.
 struct VspHeader {
     int32_t width;   // (right - left) x 8: 8..640
     int32_t height;  // bottom - top: 1..400
+    int32_t x;       // left x 8: the picture's place on screen
+    int32_t y;       // top
 };
 
 constexpr uint32_t kQntMagic = 0x00544E51;  // "QNT\0"
@@ -47,4 +52,8 @@ constexpr uint32_t kPmsPaletteBytes = 768;
 
 bool ParseQntHeader(const unsigned char* data, uint32_t size, QntHeader* header);
 bool ParsePmsHeader(const unsigned char* data, uint32_t size, PmsHeader* header);
-bool ParseVspHeader(const FileAccess* file, VspHeader* header);
+// The rectangle alone; the caller has tested the name.
+bool ParseVspHeader(const unsigned char* data, uint32_t size, VspHeader* header);
+
+// The tallest VSP picture a header may declare.
+constexpr uint32_t kVspRowLimit = 400;

@@ -1,7 +1,6 @@
-#include "image/image_headers.h"
+#include "codec/image_headers.h"
 
-#include "plugin/byte_cursor.h"
-#include "plugin/file_name.h"
+#include "base/byte_cursor.h"
 
 using torva::ReadLe16At;
 using torva::ReadLe32At;
@@ -55,10 +54,7 @@ bool ParsePmsHeader(const unsigned char* data, uint32_t size, PmsHeader* header)
     return true;
 }
 
-bool ParseVspHeader(const FileAccess* file, VspHeader* header) {
-    if (!HasExtension(file, ".vsp")) return false;
-    const unsigned char* data = file->data;
-    const uint32_t size = file->dataSize;
+bool ParseVspHeader(const unsigned char* data, uint32_t size, VspHeader* header) {
     uint16_t left, top, right, bottom;
     if (!ReadLe16At(data, size, 0, &left) || !ReadLe16At(data, size, 2, &top) ||
         !ReadLe16At(data, size, 4, &right) || !ReadLe16At(data, size, 6, &bottom)) {
@@ -71,8 +67,10 @@ bool ParseVspHeader(const FileAccess* file, VspHeader* header) {
     const int32_t width = (static_cast<int16_t>(right) - leftEdge) * 8;
     const int32_t height = static_cast<int16_t>(bottom) - topRow;
     if (width <= 0 || width > 640) return false;
-    if (height <= 0 || height > 400) return false;
+    if (height <= 0 || height > int32_t{kVspRowLimit}) return false;
     header->width = width;
     header->height = height;
+    header->x = leftEdge * 8;
+    header->y = topRow;
     return true;
 }

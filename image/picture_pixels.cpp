@@ -1,0 +1,126 @@
+// Every stream, palette and table handed to a decoder is found through the
+// parsed header and proven to lie inside the supplied bytes by the decoder
+// itself; a part that does not is simply not decoded (its pixels or colours
+// stay zero), as with any other damaged data, and its status says so.
+#include "image/picture_pixels.h"
+
+#include "base/checked_size.h"
+#include "base/heap_buffer.h"
+#include "codec/pixel_conversion.h"
+#include "codec/pms_decoder.h"
+#include "codec/qnt_decoder.h"
+#include "codec/vsp_decoder.h"
+#include "plugin/result_codes.h"
+
+namespace {
+
+using torva::ByteSpan;
+using torva::DecodeResult;
+using torva::DecodeStatus;
+using torva::PixelSpan;
+using torva::RowStride;
+
+uint32_t Stride(uint32_t width, uint32_t bits) { return static_cast<uint32_t>(RowStride(width, bits)); }
+
+// The first status that is not Complete, with the pixels of that step.
+DecodeResult Worse(DecodeResult first, DecodeResult second) {
+    return first.status != DecodeStatus::Complete ? first : second;
+}
+
+DecodeResult BuildQnt(const QntHeader& qnt, ByteSpan file, uint32_t w, uint32_t h, uint32_t depth,
+                      unsigned char* pixels) {
+    // The bitmap holds the low 16 bits of the stored width and height, while
+    // the decoders work from the full values. A picture of 65536 or more
+    // pixels in either direction cannot be a bitmap of this size: left blank.
+    if (static_cast<uint32_t>(qnt.width) != w || static_cast<uint32_t>(qnt.height) != h) {
+        return torva::Failed(DecodeStatus::TooLarge);
+    }
+    const PixelSpan out{pixels, Stride(w, depth), h};
+    return depth == 24 ? torva::DecodeQnt24(qnt, file, out) : torva::DecodeQnt32(qnt, file, out);
+}
+
+BuiltPixels BuildPms16(const PmsHeader& pms, ByteSpan file, uint32_t w, uint32_t h, int32_t mode,
+                       unsigned char* pixels) {
+    const uint32_t stride16 = Stride(w, 16);
+    const uint32_t sourceBytes = stride16 * h;  // at most 4 x w x h, inside the block's bound
+    BuiltPixels built{Ok, torva::Failed(DecodeStatus::OutOfMemory), 16, sourceBytes};
+
+    torva::HeapBuffer scratch;
+    if (!scratch.allocate(sourceBytes)) {
+        built.result = OutOfMemory;
+        return built;
+    }
+    built.decode = torva::DecodePms16(pms, file, PixelSpan{scratch.data(), stride16, h});
+
+    if (mode >= 0) {
+        Repack565To555BottomUp(scratch.data(), pixels, stride16, h);
+        return built;
+    }
+
+    const bool hasAlpha = pms.extraOffset != 0;
+    ChannelMasks masks{0x001F, 0x07E0, 0xF800, hasAlpha ? 0xFFFFu : 0u};
+    built.bitCount = hasAlpha ? 32 : 24;
+    ConvertMaskedPixels(pixels, scratch.data(), w, static_cast<int32_t>(h), sourceBytes, masks, 16);
+    built.sizeImage = Stride(w, built.bitCount) * h;
+    // The 16-bit pixels are converted: their scratch is given back before the
+    // alpha plane takes its own, so the two are never held together.
+    scratch.release();
+
+    if (hasAlpha) {
+        // The alpha plane is an 8-bit stream decoded into its own bottom-up
+        // rows of the plane's own 8-bit geometry, then merged into byte 3.
+        const uint32_t stride8 = Stride(w, 8);
+        torva::HeapBuffer alpha;
+        if (!alpha.allocate(stride8 * h + 256)) {
+            built.result = OutOfMemory;
+            return built;
+        }
+        const DecodeResult plane =
+            torva::DecodePms8(pms, file, torva::PmsStream::Alpha, PixelSpan{alpha.data(), stride8, h});
+        MergeAlphaRows(pixels, alpha.data(), stride8, w, h);
+        built.decode = Worse(built.decode, plane);
+    }
+    return built;
+}
+
+}  // namespace
+
+uint32_t BitmapDepth(const ParsedImage& image, uint32_t reportedDepth) {
+    if (image.kind == ImagePms && reportedDepth != 8) return 16;
+    return reportedDepth;
+}
+
+BuiltPixels BuildPicturePixels(const ParsedImage& image, ByteSpan file, uint32_t w, uint32_t h, uint32_t depth,
+                               int32_t mode, unsigned char* colourTable, unsigned char* pixels) {
+    BuiltPixels built{Ok, torva::Failed(DecodeStatus::Corrupt), static_cast<uint16_t>(depth),
+                      Stride(w, depth) * h};
+    switch (image.kind) {
+        case ImageQnt:
+            built.decode = BuildQnt(image.qnt, file, w, h, depth, pixels);
+            break;
+        case ImagePms: {
+            // The decoders work to the bitmap's geometry, the low 16 bits of
+            // the stored width and height, as the information reports them.
+            PmsHeader pms = image.pms;
+            pms.width = static_cast<int32_t>(w);
+            pms.height = static_cast<int32_t>(h);
+            if (depth != 8) return BuildPms16(pms, file, w, h, mode, pixels);
+            const DecodeStatus palette = torva::ReadPmsPalette(pms, file, colourTable);
+            const DecodeResult decoded =
+                torva::DecodePms8(pms, file, torva::PmsStream::Pixels, PixelSpan{pixels, Stride(w, 8), h});
+            built.decode = palette != DecodeStatus::Complete ? DecodeResult{palette, decoded.pixelsProduced} : decoded;
+            break;
+        }
+        case ImageVsp: {
+            // A file too short for its palette keeps a black colour table; its
+            // plane stream is then empty as well.
+            const DecodeStatus palette = torva::ReadVspPalette(file, colourTable);
+            const DecodeResult decoded = torva::DecodeVspPlanes(image.vsp, file, PixelSpan{pixels, Stride(w, 4), h});
+            built.decode = palette != DecodeStatus::Complete ? DecodeResult{palette, decoded.pixelsProduced} : decoded;
+            break;
+        }
+        default:
+            break;  // not recognised: no pixels
+    }
+    return built;
+}

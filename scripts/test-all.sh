@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: native, native under the sanitizers, the concurrency test
-# under ThreadSanitizer, and the Windows 32-bit build under Wine; in CI also
+# under ThreadSanitizer, the Windows 32-bit build under Wine, and the browser
+# viewer in headless chromium; in CI also
 # a bounded fuzz run of each target (TORVA_FUZZ_SECONDS, default 60). Without the cross compiler or Wine the Windows
 # run is skipped with a notice, except in CI, where it is required.
 set -euo pipefail
@@ -32,6 +33,10 @@ elif [ -n "${CI:-}" ]; then
 else
   echo "== win32 skipped: no mingw-w64 cross compiler or no Wine (scripts/setup.sh installs them)"
 fi
+
+# The browser viewer: its WebAssembly build, then its tests in headless
+# chromium against the native tools built above.
+run_preset web
 
 if [ -n "${CI:-}" ]; then
   echo "== fuzz"

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_inputs.h"
+#include "fuzz/inflate_input.h"
 
 namespace {
 
@@ -51,7 +52,8 @@ TEST_P(FuzzCorpusTest, EveryInputGetsACleanAnswer) {
 
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzCorpusTest,
                          ::testing::Values(Target{"archive", torvafuzz::RunArchiveInput},
-                                           Target{"image", torvafuzz::RunImageInput}),
+                                           Target{"image", torvafuzz::RunImageInput},
+                                           Target{"inflate", torvafuzz::RunInflateInput}),
                          [](const ::testing::TestParamInfo<Target>& info) { return std::string(info.param.corpus); });
 
 }  // namespace

@@ -1,6 +1,10 @@
 // Every KRV_GetImage path and each pixel decoder on its own, beside the
 // baselines measured on the same picture in the same run:
 //   zlib_uncompress  zlib's one-call inflate of the QNT colour stream alone
+//   zlib_uncompress_both  the same of both streams of a QNT with alpha
+//   libdeflate       libdeflate alone on the streams the QNT decoder inflates
+//   inflate_path     the library's inflate (libdeflate with zlib's verdicts)
+//                    on the same streams
 //   memcpy           a copy of as many bytes as the output bitmap's pixels
 //   png_decode       libpng decoding the same picture saved as a PNG
 //
@@ -11,6 +15,7 @@
 // encoder would write them: the random mix the tests use for coverage makes
 // the decoders' branches far less predictable than real files do.
 #include <benchmark/benchmark.h>
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <cstring>
@@ -26,6 +31,7 @@
 #include "codec/pms_decoder.h"
 #include "codec/qnt_decoder.h"
 #include "codec/vsp_decoder.h"
+#include "codec/zlib_inflate.h"
 #include "codec/image_headers.h"
 #include "base/checked_size.h"
 #include "plugin/entry_points.h"
@@ -302,33 +308,63 @@ void DecodeAlone(benchmark::State& state, Path path, Content content, uint32_t w
 
 // ---------------------------------------------------------- the baselines
 
-// zlib's one-call inflate of the QNT colour stream alone or, for QNT with
-// alpha, of both streams as the decoder must inflate them, each into a
-// preallocated buffer.
-void Uncompress(benchmark::State& state, const Prepared& p, bool bothStreams) {
+// One-call inflates of the QNT colour stream alone or, for QNT with alpha, of
+// both streams as the decoder must inflate them, each into a preallocated
+// buffer: zlib's uncompress, libdeflate alone, and the library's inflate path.
+enum class Engine { Zlib, Libdeflate, InflatePath };
+
+bool InflateWith(Engine engine, libdeflate_decompressor* decompressor, Bytes& out, const unsigned char* in,
+                 uint32_t inSize) {
+    switch (engine) {
+        case Engine::Zlib: {
+            uLongf length = static_cast<uLongf>(out.size());
+            return uncompress(out.data(), &length, in, inSize) == Z_OK;
+        }
+        case Engine::Libdeflate: {
+            size_t length = 0;
+            return libdeflate_zlib_decompress(decompressor, in, inSize, out.data(), out.size(), &length) ==
+                   LIBDEFLATE_SUCCESS;
+        }
+        case Engine::InflatePath: {
+            unsigned long length = static_cast<unsigned long>(out.size());
+            return torva::InflateLikeUncompress(out.data(), &length, in, inSize) == Z_OK;
+        }
+    }
+    return false;
+}
+
+void Inflate(benchmark::State& state, const Prepared& p, bool bothStreams, Engine engine) {
     Bytes raw(p.colourRawBytes + 4096);
     Bytes alphaRaw(size_t{p.height} * ((p.width + 1) & ~1u) + 4096);
     const unsigned char* colour = p.file.data() + p.qnt.colourOffset;
     const unsigned char* alpha = colour + p.qnt.colourSize;
+    libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
     for (auto _ : state) {
-        uLongf length = static_cast<uLongf>(raw.size());
-        uLongf alphaLength = static_cast<uLongf>(alphaRaw.size());
-        if (uncompress(raw.data(), &length, colour, p.qnt.colourSize) != Z_OK ||
-            (bothStreams && uncompress(alphaRaw.data(), &alphaLength, alpha, p.qnt.alphaSize) != Z_OK)) {
-            state.SkipWithError("uncompress failed");
+        if (!InflateWith(engine, decompressor, raw, colour, p.qnt.colourSize) ||
+            (bothStreams && !InflateWith(engine, decompressor, alphaRaw, alpha, p.qnt.alphaSize))) {
+            state.SkipWithError("inflate failed");
             break;
         }
         benchmark::ClobberMemory();
     }
+    libdeflate_free_decompressor(decompressor);
     SetPixels(state, p);
 }
 
 void ZlibUncompress(benchmark::State& state, Path path, Content content, uint32_t w, uint32_t h) {
-    Uncompress(state, Picture(path, content, w, h), false);
+    Inflate(state, Picture(path, content, w, h), false, Engine::Zlib);
 }
 
 void ZlibUncompressBoth(benchmark::State& state, Path path, Content content, uint32_t w, uint32_t h) {
-    Uncompress(state, Picture(path, content, w, h), true);
+    Inflate(state, Picture(path, content, w, h), true, Engine::Zlib);
+}
+
+void LibdeflateAlone(benchmark::State& state, Path path, Content content, uint32_t w, uint32_t h) {
+    Inflate(state, Picture(path, content, w, h), path == Path::Qnt32, Engine::Libdeflate);
+}
+
+void InflatePath(benchmark::State& state, Path path, Content content, uint32_t w, uint32_t h) {
+    Inflate(state, Picture(path, content, w, h), path == Path::Qnt32, Engine::InflatePath);
 }
 
 // The block every KRV_GetImage call must hand over: movable, zero-filled,
@@ -398,6 +434,10 @@ bool RegisterAll() {
                     Register("zlib_uncompress", ZlibUncompress, path, content, s.w, s.h);
                 }
                 if (path == Path::Qnt32) Register("zlib_uncompress_both", ZlibUncompressBoth, path, content, s.w, s.h);
+                if (path == Path::Qnt24 || path == Path::Qnt32) {
+                    Register("libdeflate", LibdeflateAlone, path, content, s.w, s.h);
+                    Register("inflate_path", InflatePath, path, content, s.w, s.h);
+                }
                 Register("memcpy", Memcpy, path, content, s.w, s.h);
                 Register("zeroed_block", ZeroedBlock, path, content, s.w, s.h);
                 Register("png_decode", PngDecode, path, content, s.w, s.h);

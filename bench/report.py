@@ -59,6 +59,23 @@ def main():
         print("| " + " | ".join(row) + " |")
 
     print()
+    print("QNT against inflating the same streams (the colour stream; for qnt32 both streams)")
+    print()
+    header = ("path", "content", "size", "get_image ns/px", "zlib ns/px", "libdeflate ns/px", "inflate path ns/px",
+              "get_image x zlib", "libdeflate x zlib", "inflate path x zlib")
+    print("| " + " | ".join(header) + " |")
+    print("|" + "---|" * len(header))
+    for group, t in groups.items():
+        path, content, size = group.split("/")
+        zlib = t.get("zlib_uncompress_both" if path == "qnt32" else "zlib_uncompress")
+        if not zlib or "get_image" not in t or "libdeflate" not in t or "inflate_path" not in t:
+            continue
+        row = (path, content, size) + tuple("%.2f" % t[k] for k in ("get_image",)) + ("%.2f" % zlib,) + \
+            tuple("%.2f" % t[k] for k in ("libdeflate", "inflate_path")) + \
+            tuple("%.2f" % (t[k] / zlib) for k in ("get_image", "libdeflate", "inflate_path"))
+        print("| " + " | ".join(row) + " |")
+
+    print()
     print("Linearity: get_image ns/px at 2048x2048 over ns/px at 1024x768")
     print()
     print("| path | content | ratio |")

@@ -14,7 +14,7 @@ file(GLOB TORVA_CORE_SOURCES CONFIGURE_DEPENDS
 add_library(torvasoft_objects OBJECT ${TORVA_CORE_SOURCES})
 set_target_properties(torvasoft_objects PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 target_include_directories(torvasoft_objects PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(torvasoft_objects PUBLIC ${TORVA_ZLIB})
+target_link_libraries(torvasoft_objects PUBLIC ${TORVA_ZLIB} torva_libdeflate)
 set(TORVA_CORE_OBJECTS $<TARGET_OBJECTS:torvasoft_objects>)
 
 if(NOT WIN32)
@@ -31,7 +31,7 @@ foreach(library torvasoft_core torvasoft_api)
   add_library(${library} STATIC ${TORVA_CORE_OBJECTS})
   target_include_directories(${library} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include
     ${PROJECT_BINARY_DIR}/include)
-  target_link_libraries(${library} PUBLIC ${TORVA_ZLIB})
+  target_link_libraries(${library} PUBLIC ${TORVA_ZLIB} torva_libdeflate)
   if(NOT WIN32)
     target_link_libraries(${library} PUBLIC Threads::Threads)
   endif()
@@ -40,7 +40,7 @@ endforeach()
 if(WIN32)
   add_library(torvasoft SHARED ${TORVA_CORE_OBJECTS} platform/win32/dll_main.cpp plugin/torvasoft.def)
   target_include_directories(torvasoft PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(torvasoft PRIVATE ${TORVA_ZLIB})
+  target_link_libraries(torvasoft PRIVATE ${TORVA_ZLIB} torva_libdeflate)
   set_target_properties(torvasoft PROPERTIES PREFIX "" OUTPUT_NAME torvasoft
     RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
   # Undecorated export names for the stdcall entry points.
@@ -49,7 +49,7 @@ else()
   add_library(torvasoft SHARED ${TORVA_CORE_OBJECTS})
   target_include_directories(torvasoft PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include
     ${PROJECT_BINARY_DIR}/include)
-  target_link_libraries(torvasoft PRIVATE ${TORVA_ZLIB} Threads::Threads)
+  target_link_libraries(torvasoft PRIVATE ${TORVA_ZLIB} torva_libdeflate Threads::Threads)
   set_target_properties(torvasoft PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/lib
     LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/torvasoft_exports.map)
   # Template code the public API instantiates from the standard library, and

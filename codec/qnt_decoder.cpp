@@ -472,6 +472,20 @@ DecodeStatus InflateColour(HeapBuffer* scratch, uint64_t capacity, const unsigne
     return DecodeStatus::Complete;
 }
 
+// Alpha rows past the end of a short alpha stream read what the colour stream
+// left in the scratch. zlib writes nothing past what it produces, but the
+// faster engine behind InflateStream may leave scratch bytes just past its
+// output. For such a stream the scratch is inflated again from the colour
+// stream and the alpha inflated by zlib alone, so those rows read what zlib
+// would leave there.
+bool InflateShortAlphaExactly(unsigned char* scratch, uint64_t capacity, const unsigned char* colourData,
+                              const Geometry& g, uint64_t* produced) {
+    *produced = capacity;
+    if (!InflateStream(scratch, produced, colourData, g.colourSize)) return false;
+    std::memset(scratch + *produced, 0, static_cast<std::size_t>(capacity - *produced));
+    return InflateStreamWritingNoFurther(scratch, produced, colourData + g.colourSize, g.alphaSize);
+}
+
 // The checks both decoders make before they decode: geometry, the output's
 // room, and the compressed streams inside the file. Complete when decoding
 // may go on.
@@ -536,10 +550,13 @@ DecodeResult DecodeQnt32With(const QntHeader& header, ByteSpan file, PixelSpan o
     if (!InflateStream(scratch.data(), &produced, colourData + g.colourSize, g.alphaSize)) {
         return DecodeResult{DecodeStatus::Corrupt, colourPixels};
     }
+    const uint64_t pitch = (uint64_t{g.width} + 1) & ~uint64_t{1};
+    if (produced < pitch * g.height && !InflateShortAlphaExactly(scratch.data(), capacity, colourData, g, &produced)) {
+        return DecodeResult{DecodeStatus::Corrupt, colourPixels};
+    }
     RebuildAlpha(out.data, out.stride, scratch.data(), g);
     if (colourPixels != uint64_t{g.width} * g.height) return DecodeResult{DecodeStatus::Truncated, colourPixels};
     // Alpha rows the stream did not reach make the picture incomplete.
-    const uint64_t pitch = (uint64_t{g.width} + 1) & ~uint64_t{1};
     const uint64_t alphaRows = std::min<uint64_t>(g.height, produced / pitch);
     if (alphaRows < g.height) return DecodeResult{DecodeStatus::Truncated, alphaRows * g.width};
     return DecodeResult{DecodeStatus::Complete, colourPixels};

@@ -2,7 +2,7 @@
 // archive and image format, version and decoding path, in small files so that
 // the fuzzers spend their time mutating rather than decoding.
 //
-//   make_seeds DIRECTORY     (writes DIRECTORY/archive/seed-* and DIRECTORY/image/seed-*)
+//   make_seeds DIRECTORY     (writes DIRECTORY/{archive,image,inflate}/seed-*)
 //
 // Inputs are in the encoding of fuzz/fuzz_inputs.cpp: for the archive target
 // an extension byte and a two-byte head length (0xFFFF: the whole file) before
@@ -14,7 +14,10 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 #include "tests/writers/archive_writer.h"
+#include "tests/writers/deflate_writer.h"
 #include "tests/writers/pms_writer.h"
 #include "tests/writers/qnt_writer.h"
 #include "tests/writers/vsp_writer.h"
@@ -184,6 +187,56 @@ void VspSeeds(const std::filesystem::path& dir) {
     }
 }
 
+// Streams zlib writes, at several levels and strategies, over text, noise
+// and runs; each once as it is and once with its checksum to be repaired,
+// at capacities around, below and well above its output.
+void InflateSeeds(const std::filesystem::path& dir) {
+    Bytes text, noise, runs;
+    for (int i = 0; i < 1500; ++i) {
+        text.push_back(static_cast<unsigned char>("a stream of words, "[i % 19]));
+        noise.push_back(static_cast<unsigned char>((i * 2654435761u) >> 24));
+        runs.push_back(static_cast<unsigned char>(i / 97));
+    }
+    const struct {
+        const char* name;
+        const Bytes* data;
+    } contents[] = {{"text", &text}, {"noise", &noise}, {"runs", &runs}};
+    const struct {
+        const char* name;
+        int level, strategy;
+    } modes[] = {{"stored", 0, Z_DEFAULT_STRATEGY}, {"fast", 1, Z_DEFAULT_STRATEGY}, {"default", 6, Z_DEFAULT_STRATEGY},
+                 {"fixed", 9, Z_FIXED}, {"huffman", 6, Z_HUFFMAN_ONLY}, {"rle", 6, Z_RLE}};
+    unsigned char options = 0;
+    for (const auto& content : contents) {
+        for (const auto& mode : modes) {
+            z_stream z{};
+            deflateInit2(&z, mode.level, Z_DEFLATED, 15, 8, mode.strategy);
+            Bytes stream(deflateBound(&z, content.data->size()));
+            z.next_in = const_cast<unsigned char*>(content.data->data());
+            z.avail_in = static_cast<uInt>(content.data->size());
+            z.next_out = stream.data();
+            z.avail_out = static_cast<uInt>(stream.size());
+            deflate(&z, Z_FINISH);
+            stream.resize(z.total_out);
+            deflateEnd(&z);
+            Bytes input = {options, 0, 0};
+            options = static_cast<unsigned char>((options + 3) & 7);
+            input.insert(input.end(), stream.begin(), stream.end());
+            Write(dir / (std::string("seed-") + content.name + "-" + mode.name), input);
+        }
+    }
+    // The streams on which a lenient engine and zlib disagree, as they are
+    // and with their checksums to be repaired after mutation.
+    for (const torvatest::DeflateCase& c : torvatest::DeflateCases()) {
+        const Bytes stream = c.stream();
+        for (const unsigned char repair : {0, 1}) {
+            Bytes input = {repair, 0, 0};
+            input.insert(input.end(), stream.begin(), stream.end());
+            Write(dir / (std::string("seed-") + c.label + (repair ? "-repaired" : "")), input);
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -196,7 +249,9 @@ int main(int argc, char** argv) {
     const std::filesystem::path images = root / "image";
     std::filesystem::create_directories(archives);
     std::filesystem::create_directories(images);
+    std::filesystem::create_directories(root / "inflate");
     try {
+        InflateSeeds(root / "inflate");
         ArchiveSeeds(archives);
         QntSeeds(images);
         PmsSeeds(images);

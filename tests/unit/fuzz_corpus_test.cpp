@@ -11,6 +11,7 @@
 
 #include "fuzz/encode_input.h"
 #include "fuzz/fuzz_inputs.h"
+#include "fuzz/inflate_input.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ TEST_P(FuzzCorpusTest, EveryInputGetsACleanAnswer) {
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzCorpusTest,
                          ::testing::Values(Target{"archive", torvafuzz::RunArchiveInput},
                                            Target{"image", torvafuzz::RunImageInput},
+                                           Target{"inflate", torvafuzz::RunInflateInput},
                                            Target{"encode", torvafuzz::RunEncodeInput}),
                          [](const ::testing::TestParamInfo<Target>& info) { return std::string(info.param.corpus); });
 

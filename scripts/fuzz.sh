@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets and runs each for a bounded time over a copy
 # of its committed corpus. Any crash, leak, sanitizer report or timeout fails.
-#   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]   (default 60, archive image inflate)
+#   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]   (default 60, archive image inflate encode)
 # New inputs found go to build/fuzz/corpus/<target>; a crashing input is
 # written to build/fuzz/findings/ and should be added to fuzz/corpus/<target>/
 # once its cause is fixed.
@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(archive image inflate)
+[ ${#targets[@]} -gt 0 ] || targets=(archive image inflate encode)
 # A few hundred bytes may declare a picture up to the library's 256 MiB cap,
 # which is legitimate but costs seconds under the sanitizers. Allocations
 # above 32 MiB are refused (they come back null, as a host out of memory

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/encode_input.h"
 #include "fuzz/fuzz_inputs.h"
 #include "fuzz/inflate_input.h"
 
@@ -53,7 +54,8 @@ TEST_P(FuzzCorpusTest, EveryInputGetsACleanAnswer) {
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzCorpusTest,
                          ::testing::Values(Target{"archive", torvafuzz::RunArchiveInput},
                                            Target{"image", torvafuzz::RunImageInput},
-                                           Target{"inflate", torvafuzz::RunInflateInput}),
+                                           Target{"inflate", torvafuzz::RunInflateInput},
+                                           Target{"encode", torvafuzz::RunEncodeInput}),
                          [](const ::testing::TestParamInfo<Target>& info) { return std::string(info.param.corpus); });
 
 }  // namespace

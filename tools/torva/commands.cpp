@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "torvasoft/version.h"
+#include "tools/torva/authoring_commands.h"
 #include "tools/torva/commands_internal.h"
 #include "tools/torva/help_text.h"
 #include "tools/torva/plugin_host.h"
@@ -39,8 +40,13 @@ int RunTool(const std::vector<std::string>& arguments) {
     const std::string& command = arguments[0];
     if (command == "-h" || command == "--help") return PrintText(kMainHelp);
     if (command == "--version") return PrintText("torva " TORVASOFT_VERSION_STRING "\n");
+    const std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
+    if (command == "encode") return RunEncode(rest);
+    if (command == "pack") return RunPack(rest);
     if (command == "help") {
         if (arguments.size() == 1) return PrintText(kMainHelp);
+        if (arguments.size() == 2 && arguments[1] == "encode") return RunEncode({"--help"});
+        if (arguments.size() == 2 && arguments[1] == "pack") return RunPack({"--help"});
         const char* help = CommandHelp(arguments[1]);
         if (help == nullptr || arguments.size() > 2) {
             return UsageError("", arguments.size() > 2 ? "help takes one command" : "unknown command '" + arguments[1] + "'");

@@ -1,0 +1,247 @@
+// torva encode: PNG or BMP pictures to QNT, PMS or VSP.
+#include <cstdio>
+#include <set>
+
+#include "author/picture_encoder.h"
+#include "author/picture_reader.h"
+#include "tools/torva/authoring_commands.h"
+#include "tools/torva/authoring_files.h"
+#include "tools/torva/command_line.h"
+#include "tools/torva/commands.h"
+#include "tools/torva/file_system.h"
+#include "tools/torva/member_names.h"
+
+namespace torva {
+namespace {
+
+const char kEncodeHelp[] =
+    "Usage: torva encode INPUT... [-o DIR | -o FILE] [--format qnt|pms8|pms16|vsp]\n"
+    "                   [--at X,Y] [--overwrite]\n"
+    "\n"
+    "Writes each PNG or BMP picture INPUT in one of the game's picture formats,\n"
+    "into DIR named after the input, or into FILE when there is one input.\n"
+    "\n"
+    "Formats (from --format, or else from the extension of -o FILE):\n"
+    "  qnt     full colour; an alpha plane when any pixel is translucent\n"
+    "  pms8    at most 256 colours, exact; a palette picture keeps its palette\n"
+    "          order; no translucency\n"
+    "  pms16   colour rounded to 5-6-5 (the format's precision, said once per\n"
+    "          file); an alpha plane when any pixel is translucent\n"
+    "  vsp     at most 16 colours whose channels are the levels 0, 17, 34 ... 255,\n"
+    "          exact; width a multiple of 8, at most 640 x 400; no translucency\n"
+    "A FILE ending in .pms without --format is written as pms8 when the picture\n"
+    "fits it, otherwise as pms16. A picture that the format cannot hold is\n"
+    "refused with the reason; nothing is approximated except the 5-6-5 rounding.\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output DIR|FILE  where to write (default: the current directory)\n"
+    "  -f, --format FORMAT    qnt, pms8, pms16 or vsp\n"
+    "  --at X,Y               VSP position on the 640 x 400 screen (X a multiple\n"
+    "                         of 8; default 0,0)\n"
+    "  --overwrite            replace existing files (never replaced otherwise)\n"
+    "  -v, --verbose          name each file written, with its size (and for PMS\n"
+    "                         and VSP the size a greedy parse would give)\n"
+    "  -h, --help             show this help\n";
+
+struct FormatName {
+    const char* name;
+    author::PictureFormat format;
+    const char* extension;
+    const char* title;
+};
+
+const FormatName kFormats[] = {
+    {"qnt", author::PictureFormat::Qnt, ".qnt", "QNT"},
+    {"pms8", author::PictureFormat::Pms8, ".pms", "8-bit PMS"},
+    {"pms16", author::PictureFormat::Pms16, ".pms", "16-bit PMS"},
+    {"vsp", author::PictureFormat::Vsp, ".vsp", "VSP"},
+};
+
+const FormatName& Describe(author::PictureFormat format) {
+    for (const FormatName& f : kFormats) {
+        if (f.format == format) return f;
+    }
+    return kFormats[0];
+}
+
+std::string LowerExtension(const std::string& path) {
+    const std::string name = BaseName(path);
+    const size_t dot = name.rfind('.');
+    std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
+    for (char& c : extension) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension;
+}
+
+int Usage(const std::string& message) {
+    std::fprintf(stderr, "torva: %s\nTry 'torva encode --help'.\n", message.c_str());
+    return ExitUsage;
+}
+
+// Why the format cannot hold the picture, in the user's terms.
+std::string Refusal(author::AuthorStatus status, const FormatName& format, const author::EncodeReport& report,
+                    const author::InputPicture& picture, const author::EncodeOptions& options) {
+    using author::AuthorStatus;
+    const std::string size = std::to_string(picture.width) + " x " + std::to_string(picture.height);
+    switch (status) {
+    case AuthorStatus::TooManyColours:
+        return std::string(format.title) + " holds at most " + (options.format == author::PictureFormat::Vsp ? "16" : "256") +
+               " colours and the picture has " + std::to_string(report.colours) +
+               (options.format == author::PictureFormat::Vsp ? "" : " (pms16 or qnt hold any number)");
+    case AuthorStatus::HasAlpha:
+        return std::string("the picture has translucent pixels and ") + format.title +
+               " has no alpha (pms16 and qnt have)";
+    case AuthorStatus::NotFourBitLevels:
+        return "VSP colours are made of the 16 levels 0, 17, 34 ... 255 a channel, and some colour of the picture is not";
+    case AuthorStatus::BadWidth:
+        return "VSP widths are multiples of 8 and the picture is " + size;
+    case AuthorStatus::OutOfBounds:
+        return "a VSP picture is at most 640 x 400 at X 0..640 (a multiple of 8) and Y 0..400; this one is " + size +
+               " at " + std::to_string(options.left) + "," + std::to_string(options.top);
+    default: return author::AuthorStatusText(status);
+    }
+}
+
+bool ParsePosition(const std::string& text, uint32_t& x, uint32_t& y) {
+    unsigned long a = 0, b = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%lu,%lu%c", &a, &b, &tail) != 2 || a > 100000 || b > 100000) return false;
+    if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+    x = uint32_t(a);
+    y = uint32_t(b);
+    return true;
+}
+
+}  // namespace
+
+int RunEncode(const std::vector<std::string>& arguments) {
+    const CommandLine line(arguments, {"-h", "--help", "--overwrite", "-v", "--verbose"},
+                           {"-o", "--output", "-f", "--format", "--at"});
+    if (!line.ok()) return Usage(line.error());
+    if (line.has("-h", "--help")) {
+        std::fputs(kEncodeHelp, stdout);
+        return ExitOk;
+    }
+    const std::vector<std::string>& inputs = line.operands();
+    if (inputs.empty()) return Usage("no picture given");
+
+    const std::string output = line.value("-o", "--output");
+    const std::string extension = LowerExtension(output);
+    const bool toFile = !output.empty() && !IsDirectory(output) &&
+                        (extension == ".qnt" || extension == ".pms" || extension == ".vsp");
+    if (toFile && inputs.size() != 1) return Usage("-o " + output + " names one file, and " + std::to_string(inputs.size()) + " pictures were given");
+
+    author::EncodeOptions options;
+    bool formatGiven = false, pmsEitherDepth = false;
+    const std::string formatName = line.value("-f", "--format");
+    if (!formatName.empty()) {
+        for (const FormatName& f : kFormats) {
+            if (formatName == f.name) {
+                options.format = f.format;
+                formatGiven = true;
+            }
+        }
+        if (!formatGiven) return Usage("unknown format '" + formatName + "' (qnt, pms8, pms16 or vsp)");
+        if (toFile && extension != Describe(options.format).extension) {
+            return Usage("--format " + formatName + " writes " + Describe(options.format).extension + " files, not " + extension);
+        }
+    } else if (toFile) {
+        options.format = extension == ".qnt" ? author::PictureFormat::Qnt
+                         : extension == ".vsp" ? author::PictureFormat::Vsp
+                                               : author::PictureFormat::Pms8;
+        pmsEitherDepth = extension == ".pms";
+    } else {
+        return Usage("say which format to write: --format qnt|pms8|pms16|vsp, or -o FILE with its extension");
+    }
+    if (line.has("--at")) {
+        if (options.format != author::PictureFormat::Vsp) return Usage("--at applies to VSP only");
+        if (!ParsePosition(line.value("--at"), options.left, options.top)) {
+            return Usage("--at takes X,Y, two numbers such as 64,120");
+        }
+    }
+    const bool overwrite = line.has("--overwrite"), verbose = line.has("-v", "--verbose");
+    const std::string directory = toFile ? std::string() : output;
+    std::string error;
+    if (!MakeDirectories(toFile ? output.substr(0, output.size() - BaseName(output).size()) : directory, error)) {
+        std::fprintf(stderr, "torva: %s\n", error.c_str());
+        return ExitFailed;
+    }
+
+    int failures = 0;
+    std::set<std::string> written;
+    auto fail = [&](const std::string& what, const std::string& why) {
+        std::fprintf(stderr, "torva: %s: %s\n", what.c_str(), why.c_str());
+        ++failures;
+    };
+    for (const std::string& input : inputs) {
+        InputFile file;
+        std::string bytes;
+        if (!file.open(input, error)) {
+            fail(input, "cannot open: " + error);
+            continue;
+        }
+        if (file.size() > (uint64_t{1} << 30) || !file.read(0, size_t(file.size()), bytes)) {
+            fail(input, "cannot read");
+            continue;
+        }
+        author::InputPicture picture;
+        const char* reason = "";
+        if (!author::ReadInputPicture(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), picture, &reason)) {
+            fail(input, reason);
+            continue;
+        }
+        author::EncodeOptions chosen = options;
+        author::EncodeReport report;
+        author::ByteBuffer encoded;
+        author::AuthorStatus status = author::EncodePicture(picture.source(), chosen, encoded, &report);
+        if (pmsEitherDepth &&
+            (status == author::AuthorStatus::TooManyColours || status == author::AuthorStatus::HasAlpha)) {
+            std::fprintf(stderr, "torva: %s: note: %s, so it is written as 16-bit PMS\n", input.c_str(),
+                         status == author::AuthorStatus::HasAlpha ? "the picture has translucent pixels"
+                                                                  : ("the picture has " + std::to_string(report.colours) +
+                                                                     " colours").c_str());
+            chosen.format = author::PictureFormat::Pms16;
+            status = author::EncodePicture(picture.source(), chosen, encoded, &report);
+        }
+        const FormatName& format = Describe(chosen.format);
+        if (status != author::AuthorStatus::Ok) {
+            fail(input, Refusal(status, format, report, picture, chosen));
+            continue;
+        }
+        if (picture.narrowed) {
+            std::fprintf(stderr, "torva: %s: note: 16-bit channels narrowed to 8 bits\n", input.c_str());
+        }
+        if (report.rounded) {
+            std::fprintf(stderr, "torva: %s: note: colours rounded to 5-6-5, the precision of 16-bit PMS\n", input.c_str());
+        }
+        const std::string target = toFile ? output : JoinPath(directory, ReplaceExtension(BaseName(input), format.extension));
+        if (!written.insert(target).second) {
+            fail(input, "would write " + target + " a second time in this run");
+            continue;
+        }
+        StagedFile staged;
+        error.clear();
+        if (!staged.open(target, error) || !staged.write(encoded.data(), encoded.size()) ||
+            !staged.commit(overwrite, error)) {
+            fail(input, error.empty() ? "cannot write " + target : error);
+            continue;
+        }
+        if (verbose) {
+            // Beside the size, what a greedy parse of the same codes would give.
+            std::string yardstick;
+            if (chosen.format != author::PictureFormat::Qnt) {
+                author::EncodeOptions greedy = chosen;
+                greedy.strategy = author::ParseStrategy::Greedy;
+                author::ByteBuffer other;
+                if (author::EncodePicture(picture.source(), greedy, other) == author::AuthorStatus::Ok) {
+                    yardstick = "; a greedy parse: " + std::to_string(other.size());
+                }
+            }
+            std::printf("%s -> %s (%s, %llu bytes%s)\n", input.c_str(), target.c_str(), format.title,
+                        static_cast<unsigned long long>(encoded.size()), yardstick.c_str());
+        }
+    }
+    std::fflush(stdout);
+    return failures == 0 ? ExitOk : ExitFailed;
+}
+
+}  // namespace torva

@@ -71,7 +71,10 @@ TEST_P(CodecCorpusTest, FastAndPlainDecodersAgree) {
     EXPECT_FALSE(files.empty()) << "no corpus for " << name;
     for (const auto& regression : InputFiles("regressions", name, true)) files.push_back(regression);
     for (const auto& file : files) {
-        const std::vector<uint8_t> bytes = ReadAll(file);
+        // Exactly the file's size, as a fuzzer hands it over: a read past the
+        // end meets the sanitizers' guard.
+        const std::vector<uint8_t> read = ReadAll(file);
+        const std::vector<uint8_t> bytes(read.begin(), read.end());
         EXPECT_EQ(GetParam().compare(bytes.data(), bytes.size()), "") << file.string();
     }
 }

@@ -1,4 +1,5 @@
-// The PNG writer at every libdeflate level on the bitmaps given: processor
+// The PNG writer at the default level (the libdeflate level it chose in
+// brackets) and at every libdeflate level on the bitmaps given: processor
 // time in ms (median of RUNS encodings) and file size in KB, a line a bitmap.
 //
 //   torva_png_level_sweep RUNS FILE.bmp...
@@ -20,9 +21,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int runs = std::max(1, std::atoi(argv[1]));
-    std::printf("| bitmap |");
+    std::printf("| bitmap | default |");
     for (int level = 1; level <= 12; ++level) std::printf(" %d |", level);
-    std::printf("\n|---|");
+    std::printf("\n|---|---:|");
     for (int level = 1; level <= 12; ++level) std::printf("---:|");
     std::printf("\n");
     for (int i = 2; i < argc; ++i) {
@@ -38,18 +39,23 @@ int main(int argc, char** argv) {
         }
         const std::string path = argv[i];
         std::printf("| %s |", path.substr(path.find_last_of('/') + 1).c_str());
-        for (int level = 1; level <= 12; ++level) {
+        for (int level = 0; level <= 12; ++level) {  // 0: the default
             std::vector<double> ms;
+            int chosen = level;
             for (int run = 0; run < runs; ++run) {
                 const std::clock_t start = std::clock();
-                if (!torva::EncodePngAtDeflateLevel(view, level, png, error)) {
+                const bool written = level == 0 ? torva::EncodePng(view, torva::PngLevel::Default, png, error, &chosen)
+                                                : torva::EncodePngAtDeflateLevel(view, level, png, error);
+                if (!written) {
                     std::fprintf(stderr, "%s: %s\n", argv[i], error.c_str());
                     return 1;
                 }
                 ms.push_back(double(std::clock() - start) * 1000 / CLOCKS_PER_SEC);
             }
             std::sort(ms.begin(), ms.end());
-            std::printf(" %.0f / %.1f |", ms[ms.size() / 2], png.size() / 1000.0);
+            std::printf(" %.1f / %.1f", ms[ms.size() / 2], png.size() / 1000.0);
+            if (level == 0) std::printf(" (%d)", chosen);
+            std::printf(" |");
             std::fflush(stdout);
         }
         std::printf("\n");

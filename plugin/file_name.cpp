@@ -1,19 +1,72 @@
 #include "plugin/file_name.h"
 
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+// A copy of a name that ends in two terminators. A runtime that takes a lead
+// byte and whatever follows it as one character would step over a single
+// terminator after a name's last lead byte and read on past the name; with
+// the second terminator there it stops. Every runtime search on a name runs
+// on such a copy.
+class TerminatedCopy {
+public:
+    explicit TerminatedCopy(const char* text) {
+        const size_t length = std::strlen(text);
+        char* target = inline_;
+        // length + 2 cannot wrap: the name and its terminator are in memory.
+        if (length + 2 > sizeof inline_) {
+            heap_.reset(new (std::nothrow) char[length + 2]);
+            target = heap_.get();
+        }
+        if (target == nullptr) return;
+        std::memcpy(target, text, length);
+        target[length] = '\0';
+        target[length + 1] = '\0';
+        text_ = reinterpret_cast<const unsigned char*>(target);
+    }
+    TerminatedCopy(const TerminatedCopy&) = delete;
+    TerminatedCopy& operator=(const TerminatedCopy&) = delete;
+
+    // The copy, or null when the heap refused memory for a long name.
+    const unsigned char* text() const { return text_; }
+
+private:
+    char inline_[520];  // a Windows path of MAX_PATH bytes needs no heap
+    std::unique_ptr<char[]> heap_;
+    const unsigned char* text_ = nullptr;
+};
+
+// Offset of the part after the last backslash in a doubly terminated name.
+size_t BaseNameOffset(const unsigned char* name) {
+    const unsigned char* slash = _mbsrchr(name, '\\');
+    return slash == nullptr ? 0 : static_cast<size_t>(slash + 1 - name);
+}
+
+}  // namespace
+
+// A name that cannot be copied is treated as having no base name and no
+// extension: it then matches no extension, which is how a file whose name
+// cannot be examined is best answered.
 const char* BaseNameOf(const char* path) {
-    auto* text = reinterpret_cast<const unsigned char*>(path);
-    const unsigned char* slash = _mbsrchr(text, '\\');
-    return reinterpret_cast<const char*>(slash == nullptr ? text : slash + 1);
+    TerminatedCopy copy(path);
+    if (copy.text() == nullptr) return path + std::strlen(path);
+    return path + BaseNameOffset(copy.text());
 }
 
 const char* ExtensionOf(const char* baseName) {
-    const unsigned char* dot = _mbsrchr(reinterpret_cast<const unsigned char*>(baseName), '.');
-    return reinterpret_cast<const char*>(dot);
+    TerminatedCopy copy(baseName);
+    if (copy.text() == nullptr) return nullptr;
+    const unsigned char* dot = _mbsrchr(copy.text(), '.');
+    return dot == nullptr ? nullptr : baseName + (dot - copy.text());
 }
 
 bool HasExtension(const FileAccess* file, const char* extension) {
-    const char* found = ExtensionOf(BaseNameOf(FileNameOf(file)));
-    if (found == nullptr) return false;
-    return _mbsicmp(reinterpret_cast<const unsigned char*>(found),
-                    reinterpret_cast<const unsigned char*>(extension)) == 0;
+    TerminatedCopy copy(FileNameOf(file));
+    if (copy.text() == nullptr) return false;
+    const unsigned char* dot = _mbsrchr(copy.text() + BaseNameOffset(copy.text()), '.');
+    if (dot == nullptr) return false;
+    return _mbsicmp(dot, reinterpret_cast<const unsigned char*>(extension)) == 0;
 }

@@ -2,6 +2,8 @@
 // counts, and both the backslash and the dot are found with the multibyte-
 // aware runtime search, so that the trail byte of a double-byte character
 // (0x5C is a valid trail byte in code page 932) is never taken for either.
+// The runtime only ever sees a copy of a name that ends in two terminators, so
+// a name whose last byte is a lead byte is never read past its end.
 #pragma once
 
 #include "plugin/records.h"

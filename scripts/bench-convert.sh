@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # The whole-conversion benchmark (not run in CI): builds torva and the picture
-# maker in the "bench" preset, writes the pictures once, and prints the table
-# of torva convert --format png beside ImageMagick's convert from the BMP of
-# the same pixels and beside decoding alone; then the PNG writer alone at
-# every libdeflate level on the same bitmaps.
-#   scripts/bench-convert.sh [--runs N]
+# maker in the "bench" preset, writes the pictures once, and prints the tables
+# of torva convert --format png beside ImageMagick from the BMP of the same
+# pixels and beside decoding alone (per picture among many copies in one
+# process, and as a whole process); then the PNG writer alone at its default
+# and at every libdeflate level on the same bitmaps.
+#   scripts/bench-convert.sh [--runs N] [--copies N]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# Debian's ImageMagick, the reference; /usr/bin/convert by its full path.
+# Debian's ImageMagick, the reference; /usr/bin/convert and /usr/bin/mogrify
+# by their full paths.
 if [ ! -x /usr/bin/convert ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends imagemagick >/dev/null
 fi

@@ -29,6 +29,13 @@ command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686-po
 command -v localedef >/dev/null || need+=(locales)
 { [ -x "$system_python" ] && "$system_python" -c 'import PIL' 2>/dev/null; } || need+=(python3 python3-pil)
 
+# Packaging (scripts/package.sh, scripts/check-packages.sh): dpkg-shlibdeps
+# computes the Debian package's dependencies (CPack finds the binaries with
+# file); pkg-config builds a host against the installed library.
+command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)
+command -v file >/dev/null || need+=(file)
+command -v pkg-config >/dev/null || need+=(pkgconf)
+
 if [ ${#need[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   dpkg --add-architecture i386
@@ -53,7 +60,7 @@ fi
 # Debian's source packages (natively the -dev packages are used). Each lands
 # in third_party/src/NAME-VERSION/, fetched once; the CMake targets that
 # build them live in cmake/.
-source_packages=(libdeflate libspng)
+source_packages=(libdeflate libspng zlib)
 source_dir="$(cd "$(dirname "$0")/.." && pwd)/third_party/src"
 missing_sources=()
 for package in "${source_packages[@]}"; do
@@ -73,6 +80,28 @@ if [ ${#missing_sources[@]} -gt 0 ]; then
   apt-get update -qq
   mkdir -p "$source_dir"
   for package in "${missing_sources[@]}"; do
-    (cd "$source_dir" && apt-get source -qq "$package" >/dev/null 2>&1) || { echo "setup: could not fetch the source of $package" >&2; exit 1; }
+    # When the newest version's source is not served (a security update),
+    # the oldest version listed, the main suite's, is taken.
+    (cd "$source_dir" && { apt-get source -qq "$package" || apt-get source -qq "$package=$(apt-cache showsrc "$package" | sed -n 's/^Version: //p' | sort -V | head -1)"; } >/dev/null 2>&1) ||
+      { echo "setup: could not fetch the source of $package" >&2; exit 1; }
   done
+fi
+
+# ---- The browser viewer (web/): emscripten for the build; Debian's chromium
+# and a Japanese font for its tests in a headless browser; the npm modules
+# in web/ (fflate, bundled into the site, and puppeteer-core, which drives
+# Debian's chromium and never downloads a browser of its own).
+web_need=()
+command -v emcc >/dev/null || web_need+=(emscripten)
+command -v chromium >/dev/null || web_need+=(chromium)
+[ -d /usr/share/fonts/opentype/ipafont-gothic ] || web_need+=(fonts-ipafont-gothic)
+command -v npm >/dev/null || web_need+=(npm)
+if [ ${#web_need[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${web_need[@]}" >/dev/null
+fi
+web_dir="$(cd "$(dirname "$0")/.." && pwd)/web"
+if [ ! "$web_dir/node_modules/.package-lock.json" -nt "$web_dir/package-lock.json" ]; then
+  (cd "$web_dir" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 fi

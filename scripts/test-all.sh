@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: native, native under the sanitizers, the concurrency test
-# under ThreadSanitizer, and the Windows 32-bit build under Wine; in CI also
+# under ThreadSanitizer, the Windows 32-bit build under Wine, the browser
+# viewer in headless chromium, and the release packages built and installed
+# into a scratch root; in CI also
 # a bounded fuzz run of each target (TORVA_FUZZ_SECONDS, default 60). Without the cross compiler or Wine the Windows
 # run is skipped with a notice, except in CI, where it is required.
 set -euo pipefail
@@ -31,6 +33,21 @@ elif [ -n "${CI:-}" ]; then
   exit 1
 else
   echo "== win32 skipped: no mingw-w64 cross compiler or no Wine (scripts/setup.sh installs them)"
+fi
+
+# The browser viewer: its WebAssembly build, then its tests in headless
+# chromium against the native tools built above.
+run_preset web
+
+# The release files, built and used as a user would (scripts/check-packages.sh).
+if command -v i686-w64-mingw32-g++-posix >/dev/null; then
+  echo "== packages"
+  bash scripts/check-packages.sh
+elif [ -n "${CI:-}" ]; then
+  echo "the packages need i686-w64-mingw32-g++-posix: run scripts/setup.sh" >&2
+  exit 1
+else
+  echo "== packages skipped: no mingw-w64 cross compiler (scripts/setup.sh installs it)"
 fi
 
 if [ -n "${CI:-}" ]; then

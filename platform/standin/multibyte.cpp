@@ -31,10 +31,13 @@ bool IsLeadByte(unsigned char byte) {
 
 }  // namespace standin
 
+// A lead byte takes the byte after it even when that is the terminator, and
+// the search goes on behind it, as Wine's msvcrt does: a name that
+// ends in a lead byte is read past its end unless a second terminator follows.
 unsigned char* _mbsrchr(const unsigned char* text, unsigned int character) {
     const unsigned char* found = nullptr;
     for (const unsigned char* p = text;; ++p) {
-        if (standin::IsLeadByte(*p) && p[1] != 0) {
+        if (standin::IsLeadByte(*p)) {
             if (character == (static_cast<unsigned>(p[0]) << 8 | p[1])) found = p;
             ++p;
             continue;

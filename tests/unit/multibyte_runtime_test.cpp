@@ -8,7 +8,10 @@
 #include <string>
 
 #include "platform/winapi.h"
+#include "plugin/entry_points.h"
 #include "plugin/file_name.h"
+#include "tests/support/lead_byte_name_cases.h"
+#include "tests/support/page_end_record.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -122,5 +125,32 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{1252, "C:\\data\\\x95\x5c.vsp", ".vsp", ".vsp"},
                       NameCase{932, "C:\\a.ald\\\x83\x5cx", "\x83\x5cx", nullptr},
                       NameCase{932, "plain.ald", "plain.ald", ".ald"}));
+
+class LeadByteAtNameEndTest : public ::testing::TestWithParam<torvatest::LeadByteNameCase> {};
+
+TEST_P(LeadByteAtNameEndTest, NothingIsReadPastTheName) {
+    const torvatest::LeadByteNameCase& c = GetParam();
+    torvatest::MultibyteCodePage scope(932);
+    const torvatest::Bytes bytes = torvatest::NameCaseBytes(c.file);
+    torvatest::TempFile temp(bytes, ".bin");
+    torvatest::OpenFile handle(temp.path());
+    torvatest::PageEndRecord record(bytes, c.name, handle.handle());
+    int32_t kind = -1;
+    EXPECT_EQ(KRV_IsSupported(record.get(), c.service, &kind), 0);
+    EXPECT_EQ(kind, c.kind);
+    ImageInfo info{};
+    EXPECT_EQ(KRV_GetImageInfo(record.get(), &info), 0);
+    EXPECT_EQ(info.width, c.service == ServiceImage && c.kind != ImageNone ? 16 : 0);
+    HGLOBAL block = nullptr;
+    int32_t count = 0;
+    ASSERT_EQ(KRV_GetArchiveInfo(record.get(), &block, &count), 0);
+    EXPECT_EQ(count > 0, c.service == ServiceArchive && c.kind != ArchiveNone);
+    if (c.firstMember != nullptr && count > 0) {
+        EXPECT_STREQ(reinterpret_cast<const char*>(torvatest::BlockBytes(block, 256).data()), c.firstMember);
+    }
+    if (block != nullptr) GlobalFree(block);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, LeadByteAtNameEndTest, ::testing::ValuesIn(torvatest::kLeadByteNameCases));
 
 }  // namespace

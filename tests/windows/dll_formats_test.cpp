@@ -11,6 +11,8 @@
 
 #include "plugin/entry_points.h"
 #include "plugin/records.h"
+#include "tests/support/lead_byte_name_cases.h"
+#include "tests/support/page_end_record.h"
 #include "tests/support/test_support.h"
 #include "tests/windows/loaded_library.h"
 #include "tests/writers/archive_writer.h"
@@ -195,6 +197,27 @@ TEST_F(DllFormatsTest, PmsPicturesMatchTheLinkedLibrary) {
         ASSERT_EQ(viaDll.result, 0);
         ASSERT_EQ(linked.result, 0);
         EXPECT_EQ(viaDll.bytes, linked.bytes) << "depth " << c.depth << " mode " << c.mode;
+    }
+}
+
+// Names that end in a lead byte, at the very end of the host's record.
+TEST_F(DllFormatsTest, NameEndingInALeadByteIsNotReadPast) {
+    ASSERT_EQ(GetACP(), 932u) << "run with LC_ALL=ja_JP.UTF-8";
+    for (const torvatest::LeadByteNameCase& c : torvatest::kLeadByteNameCases) {
+        const Bytes bytes = torvatest::NameCaseBytes(c.file);
+        torvatest::TempFile temp(bytes, ".bin");
+        torvatest::OpenFile handle(temp.path());
+        torvatest::PageEndRecord record(bytes, c.name, handle.handle());
+        int32_t kind = -1;
+        EXPECT_EQ(Entry<decltype(&KRV_IsSupported)>("KRV_IsSupported")(record.get(), c.service, &kind), 0);
+        EXPECT_EQ(kind, c.kind) << c.name;
+        HGLOBAL block = nullptr;
+        int32_t count = 0;
+        EXPECT_EQ(Entry<decltype(&KRV_GetArchiveInfo)>("KRV_GetArchiveInfo")(record.get(), &block, &count), 0);
+        if (c.firstMember != nullptr && count > 0) {
+            EXPECT_STREQ(reinterpret_cast<const char*>(torvatest::BlockBytes(block, 256).data()), c.firstMember);
+        }
+        if (block != nullptr) GlobalFree(block);
     }
 }
 

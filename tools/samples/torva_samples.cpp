@@ -181,12 +181,24 @@ bool WriteFile(const std::string& path, const Bytes& bytes) {
 
 }  // namespace
 
+const char kUsage[] =
+    "Usage: torva_samples OUTDIR\n"
+    "\n"
+    "Writes sample pictures and archives made by the project's own writers:\n"
+    "OUTDIR/pictures/ (one picture of each format and depth), OUTDIR/samples.ald\n"
+    "(all of them, one under a Japanese name, and a text file) and\n"
+    "OUTDIR/samples.alk.\n";
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "Usage: torva_samples OUTDIR\n");
+    const std::string out = argc == 2 ? argv[1] : "";
+    if (out == "-h" || out == "--help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc != 2 || out.empty() || out[0] == '-') {
+        std::fputs(kUsage, stderr);
         return 2;
     }
-    const std::string out = argv[1];
     mkdir(out.c_str(), 0777);
     mkdir((out + "/pictures").c_str(), 0777);
 

@@ -256,3 +256,82 @@ TEST(PngFilters, AverageOnlyWhereAChannelTakesOver64Levels) {
 }
 
 }  // namespace
+
+namespace {
+
+// Pictures 300 pixels wide (past a block of 256 looked up at a time, and no
+// whole number of bytes at depths 1 to 4), whose rows come in pairs, the
+// second repeating the first: every row must still read back as itself.
+TEST(PngRows, RepeatedRowsAndWideRowsReadBackPixelForPixel) {
+    struct Case {
+        unsigned bits;
+        uint32_t colours;  // distinct colours; over 256: no palette
+        uint8_t colourType, depth;
+    };
+    const Case cases[] = {{24, 2, 3, 1},   {32, 3, 3, 2},   {16, 9, 3, 4},   {24, 200, 3, 8},
+                          {24, 999, 2, 8}, {32, 999, 6, 8}, {16, 999, 2, 8}, {8, 0, 3, 8}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.bits << "-bit, " << c.colours << " colours");
+        const uint32_t w = 300, h = 6;
+        const size_t n = c.bits == 32 ? 4 : c.bits == 8 ? 1 : 3;
+        Samples s;
+        for (uint32_t y = 0; y < h; ++y) {
+            for (uint32_t x = 0; x < w; ++x) {
+                const uint32_t i = (x * 7 + (y / 2) * 13) % (c.bits == 8 ? 256 : c.colours);
+                const uint8_t colour[4] = {uint8_t(i % 32 * 8), uint8_t(i / 32 * 8), 0x40,
+                                           uint8_t(255 - i % 3)};
+                s.insert(s.end(), colour, colour + n);
+            }
+        }
+        const Written png = Write(BitmapOf(c.bits, w, h, s, 0x5A));
+        EXPECT_EQ(png.colourType, c.colourType);
+        EXPECT_EQ(png.depth, c.depth);
+        for (size_t i = 0; i < png.rgba.size() / 4; ++i) {
+            for (size_t k = 0; k < 4; ++k) {
+                uint8_t v = k < n ? s[i * n + k] : 255;
+                if (c.bits == 8) v = k == 0 ? PaletteRed(s[i]) : k == 1 ? PaletteGreen(s[i]) : k == 2 ? PaletteBlue(s[i]) : 255;
+                if (c.bits == 16 && k < 3) v = uint8_t(v | v >> 5);
+                ASSERT_EQ(png.rgba[4 * i + k], v) << "pixel " << i << ":" << k;
+            }
+        }
+    }
+}
+
+// The default level follows the content: flat art, palette noise and
+// colour noise of full range and of 5-bit levels.
+TEST(PngLevels, DefaultLevelFollowsTheContent) {
+    struct Case {
+        const char* content;
+        unsigned bits;
+        uint32_t noise;  // range of the noise; 0: flat
+        uint8_t mask;
+        int level;
+    };
+    const Case cases[] = {{"flat palette", 8, 0, 0xFF, 7},        {"noisy palette", 8, 256, 0xFF, 6},
+                          {"flat colour", 24, 0, 0xFF, 7},         {"noisy colour", 24, 64, 0xFF, 2},
+                          {"noisy 5-bit colour", 24, 12, 0xF8, 4}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.content);
+        const uint32_t w = 400, h = 64;
+        const size_t n = c.bits / 8;
+        Samples s(size_t(w) * h * n);
+        uint32_t noise = 7;
+        for (size_t i = 0; i < s.size(); ++i) {
+            noise = noise * 1103515245 + 12345;
+            const uint32_t x = uint32_t(i / n % w), y = uint32_t(i / n / w), channel = uint32_t(i % n);
+            // Colour pictures have over 256 colours: bands down a gradient.
+            const uint32_t flat = n == 1 ? x / 50 * 30 : channel * 80 + y * 3 + x / 40 * 20;
+            const uint32_t noisy = channel * 80 + x / 2 + y + (noise >> 16) % std::max(c.noise, 1u);
+            s[i] = uint8_t((c.noise == 0 ? flat : noisy) & c.mask);
+        }
+        torva::BitmapView view;
+        std::string error, png;
+        int level = -1;
+        const std::string bitmap = BitmapOf(c.bits, w, h, s, 0);
+        ASSERT_TRUE(view.parse(bitmap, error)) << error;
+        ASSERT_TRUE(torva::EncodePng(view, torva::PngLevel::Default, png, error, &level)) << error;
+        EXPECT_EQ(level, c.level);
+    }
+}
+
+}  // namespace

@@ -10,6 +10,10 @@
 
 #include "tools/torva/bitmap_view.h"
 #include "tools/torva/commands.h"
+#include "tools/torva/file_times.h"
+#include "tools/torva/glob.h"
+#include "tools/torva/json.h"
+#include "tools/torva/options.h"
 #include "tools/torva/file_system.h"
 #include "tools/torva/member_names.h"
 #include "tools/torva/png_encoder.h"
@@ -180,83 +184,173 @@ TEST(BitmapView, RejectsBitmapsThatAreCutShortOrOdd) {
     }
 }
 
-TEST(SafeMemberName, KeepsNamesInsideTheOutputDirectory) {
+TEST(FileNameFor, KeepsNamesInsideTheOutputDirectoryAndSaysWhy) {
     struct Case {
         std::string in, out;
+        bool changed;
     };
     const Case cases[] = {
-        {"CG001.QNT", "CG001.QNT"},
-        {"..\\..\\evil.txt", ".._.._evil.txt"},
-        {"../../etc/passwd", ".._.._etc_passwd"},
-        {"/abs/path.qnt", "_abs_path.qnt"},
-        {"C:\\windows\\x.dll", "C__windows_x.dll"},
-        {"..", "_.._"},
-        {".", "_._"},
-        {"", "_"},
-        {"a?b*c|d<e>f\"g", "a_b_c_d_e_f_g"},
-        {std::string("tab\there"), "tab_here"},
-        {"trailing.", "trailing._"},
-        {"trailing ", "trailing _"},
-        {"nul.txt", "_nul.txt"},
-        {"COM1", "_COM1"},
-        {"console.txt", "console.txt"},
-        // Shift-JIS: 0x95 0x5C is one character whose trail byte is '\'.
-        {"\x95\x5C.qnt", "\x95\x5C.qnt"},
-        {"\x89\xE6\x91\x9C.pms", "\x89\xE6\x91\x9C.pms"},
-        // A lead byte followed by '/' is no character: the '/' separates.
-        {"\x95/x", "\x95_x"},
-        // A lead byte at the end stays as it is.
-        {"ab\x95", "ab\x95"},
+        {"CG001.QNT", "CG001.QNT", false},
+        {"..\\..\\evil.txt", ".._.._evil.txt", true},
+        {"../../etc/passwd", ".._.._etc_passwd", true},
+        {"/abs/path.qnt", "_abs_path.qnt", true},
+        {"C:\\windows\\x.dll", "C__windows_x.dll", true},
+        {"..", "_.._", true},
+        {".", "_._", true},
+        {"", "_", true},
+        {"a?b*c|d<e>f\"g", "a_b_c_d_e_f_g", true},
+        {"trailing.", "trailing._", true},
+        {"trailing ", "trailing _", true},
+        {"nul.txt", "_nul.txt", true},
+        {"COM1", "_COM1", true},
+        {"console.txt", "console.txt", false},
+        {"\xE8\xA1\xA8\xE7\xB4\x99.qnt", "\xE8\xA1\xA8\xE7\xB4\x99.qnt", false},
+        // Too long: cut at a character, the extension kept.
+        {std::string(250, 'a') + ".qnt", std::string(196, 'a') + ".qnt", true},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(torva::SafeMemberName(c.in), c.out) << c.in;
+        std::string why;
+        const std::string out = torva::FileNameFor(c.in, why);
+        EXPECT_EQ(out, c.out) << c.in;
+        EXPECT_EQ(!why.empty(), c.changed) << c.in;
+        EXPECT_LE(out.size(), torva::kLongestFileName) << c.in;
     }
+    // A long name of three-byte characters is cut between characters.
+    std::string longName;
+    for (int i = 0; i < 100; ++i) longName += "\xE7\xB4\x99";
+    std::string why;
+    const std::string cut = torva::FileNameFor(longName + ".pms", why);
+    EXPECT_EQ(cut.substr(cut.size() - 4), ".pms");
+    EXPECT_EQ((cut.size() - 4) % 3, 0u);
 }
 
-TEST(ReplaceExtension, UsesTheLastDotThatIsACharacter) {
+TEST(DecodeMemberName, Cp932ToUtf8WithEscapesForWhatDoesNotDecode) {
+    struct Case {
+        std::string raw, cp932, raw_mode;
+    };
+    const Case cases[] = {
+        {"CG001.QNT", "CG001.QNT", "CG001.QNT"},
+        // 0x95 0x5C: a character whose trail byte is '\'.
+        {"\x95\x5C\x8E\x86.qnt", "\xE8\xA1\xA8\xE7\xB4\x99.qnt", "%95\\%8E%86.qnt"},
+        {"\xB1\xB2", "\xEF\xBD\xB1\xEF\xBD\xB2", "%B1%B2"},  // half-width katakana
+        {"100%.qnt", "100%.qnt", "100%25.qnt"},
+        {"a\tb\x7F", "a%09b%7F", "a%09b%7F"},
+        {"x\x80y\xFD", "x%80y%FD", "x%80y%FD"},   // bytes no character starts with
+        {"ab\x95", "ab%95", "ab%95"},             // a lead byte at the end
+        {"\x95/x", "%95/x", "%95/x"},             // a lead byte before no trail byte
+        {"\x85\x40z", "%85@z", "%85@z"},          // a pair the code page leaves unassigned
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(torva::DecodeMemberName(c.raw, torva::NameMode::Cp932), c.cp932) << c.raw;
+        EXPECT_EQ(torva::DecodeMemberName(c.raw, torva::NameMode::Raw), c.raw_mode) << c.raw;
+    }
+    EXPECT_EQ(torva::HexBytes("\x95\x5C" "a"), "955c61");
+}
+
+TEST(ReplaceExtension, UsesTheLastDot) {
     struct Case {
         std::string in, out;
     };
     const Case cases[] = {
-        {"CG001.QNT", "CG001.png"},
-        {"a.b.pms", "a.b.png"},
-        {"noext", "noext.png"},
-        {".hidden", ".hidden.png"},
-        // '.' is never a trail byte, so it ends the name's stem even after a
-        // lead byte.
-        {"\x81.x", "\x81.png"},
-        // A trail byte of 0x5C or 0x40+ inside a pair is no separator or dot.
-        {"\x95\x5C", "\x95\x5C.png"},
+        {"CG001.QNT", "CG001.png"}, {"a.b.pms", "a.b.png"}, {"noext", "noext.png"}, {".hidden", ".hidden.png"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(torva::ReplaceExtension(c.in, ".png"), c.out) << c.in;
     }
 }
 
-TEST(NameRegistry, NumbersRepeatedNamesIgnoringCase) {
+TEST(NameRegistry, NumbersRepeatedNamesIgnoringCaseWithinADirectory) {
     torva::NameRegistry names;
-    EXPECT_EQ(names.claim("a.png"), "a.png");
-    EXPECT_EQ(names.claim("A.PNG"), "A~2.PNG");
-    EXPECT_EQ(names.claim("a.png"), "a~3.png");
-    EXPECT_EQ(names.claim("b"), "b");
-    EXPECT_EQ(names.claim("b"), "b~2");
+    const std::pair<std::string, std::string> claims[][2] = {
+        {{"", "a.png"}, {"", "a.png"}},     {{"", "A.PNG"}, {"", "A~2.PNG"}}, {{"", "a.png"}, {"", "a~3.png"}},
+        {{"", "b"}, {"", "b"}},             {{"", "b"}, {"", "b~2"}},         {{"x", "a.png"}, {"", "a.png"}},
+        {{"X", "a.png"}, {"", "a~2.png"}},  {{"x/y", "a.png"}, {"", "a.png"}},
+    };
+    for (const auto& claim : claims) {
+        EXPECT_EQ(names.claim(claim[0].first, claim[0].second), claim[1].second)
+            << claim[0].first << "/" << claim[0].second;
+    }
 }
 
-TEST(FormatFileTime, CountsFrom1601) {
+TEST(FormatLocalTime, CountsFrom1601) {
     struct Case {
         uint64_t ticks;
+        int64_t offsetMinutes;
         const char* text;
     };
     const Case cases[] = {
-        {0, "-"},
-        {116444736000000000ull, "1970-01-01 00:00:00"},
-        {116444736000000000ull + 10000000ull * (86400ull * 59 + 3661), "1970-03-01 01:01:01"},
+        {116444736000000000ull, 0, "1970-01-01T00:00:00+00:00"},
+        {116444736000000000ull + 10000000ull * (86400ull * 59 + 3661), 540, "1970-03-01T01:01:01+09:00"},
         // 2000-02-29 12:34:56, a leap day in a year divisible by 400.
-        {116444736000000000ull + 10000000ull * 951827696ull, "2000-02-29 12:34:56"},
-        {10000000ull * 86400, "1601-01-02 00:00:00"},
+        {116444736000000000ull + 10000000ull * 951827696ull, -330, "2000-02-29T12:34:56-05:30"},
+        {10000000ull * 86400, 0, "1601-01-02T00:00:00+00:00"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(torva::FormatFileTime(uint32_t(c.ticks), uint32_t(c.ticks >> 32)), c.text) << c.ticks;
+        EXPECT_EQ(torva::FormatLocalTime(c.ticks, c.offsetMinutes * 600000000), c.text) << c.ticks;
+    }
+}
+
+TEST(MatchesPattern, NamesAndPatternsIgnoringAsciiCase) {
+    struct Case {
+        const char* pattern;
+        const char* name;
+        bool matches;
+    };
+    const Case cases[] = {
+        {"*.qnt", "sunset.qnt", true},       {"*.qnt", "SUNSET.QNT", true},     {"*.qnt", "bars.vsp", false},
+        {"*.qnt", "a.qnt.bak", false},       {"s*t.*", "sunset.qnt", true},     {"?.pms", "a.pms", true},
+        {"?.pms", "ab.pms", false},          {"?.qnt", "\xE8\xA1\xA8.qnt", true},  // '?' is one character
+        {"[a-c]*", "bars.vsp", true},        {"[!a-c]*", "bars.vsp", false},    {"[ab", "[ab", true},
+        {"*", "", true},                     {"", "x", false},                  {"**a*", "bab", true},
+        {"\xE8\xA1\xA8*", "\xE8\xA1\xA8\xE7\xB4\x99.qnt", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(torva::MatchesPattern(c.pattern, c.name), c.matches) << c.pattern << " " << c.name;
+    }
+}
+
+TEST(JsonString, EscapesAndKeepsTheDocumentValid) {
+    struct Case {
+        std::string in, out;
+    };
+    const Case cases[] = {
+        {"a\"b\\c", "\"a\\\"b\\\\c\""},
+        {"tab\t", "\"tab\\u0009\""},
+        {"\xE8\xA1\xA8", "\"\xE8\xA1\xA8\""},
+        {"bad\x95", "\"bad\xEF\xBF\xBD\""},
+        {"\xC0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},  // an overlong form is no character
+    };
+    for (const Case& c : cases) EXPECT_EQ(torva::JsonString(c.in), c.out) << c.in;
+}
+
+TEST(ParseOptions, RefusesWhatDoesNotGoTogether) {
+    struct Case {
+        const char* command;
+        std::vector<std::string> arguments;
+        const char* fault;  // empty: accepted
+    };
+    const Case cases[] = {
+        {"convert", {"--depth", "16", "x"}, "--depth 16 applies to BMP only"},
+        {"convert", {"--depth", "16", "-f", "bmp", "x"}, ""},
+        {"convert", {"-d", "16", "-o", "one.bmp", "x"}, ""},
+        {"convert", {"-o", "one.png", "-f", "bmp", "x"}, "is no bmp file"},
+        {"convert", {"--overwrite", "--skip-existing", "x"}, "exclude each other"},
+        {"convert", {"-j", "0", "x"}, "from 1 to 64"},
+        {"convert", {"-j", "3x", "x"}, "from 1 to 64"},
+        {"convert", {"--level", "max", "x"}, "unknown level"},
+        {"convert", {"-", "-"}, "only once"},
+        {"info", {"--name", "a.ald", "x"}, "no '-' is given"},
+        {"info", {"--stdout", "x"}, "unknown option --stdout"},
+        {"extract", {"--stdout", "-o", "d", "x"}, "exclude each other"},
+        {"list", {"--json=yes", "x"}, "unknown option --json=yes"},
+        {"list", {"--names", "utf16", "x"}, "unknown names"},
+    };
+    for (const Case& c : cases) {
+        torva::Options options;
+        std::string fault;
+        const bool accepted = torva::ParseOptions(c.command, c.arguments, options, fault);
+        EXPECT_EQ(accepted, *c.fault == '\0') << c.arguments[0] << ": " << fault;
+        EXPECT_NE(fault.find(c.fault), std::string::npos) << fault;
     }
 }
 
@@ -267,25 +361,40 @@ TEST(Progress, BarFillsWithWorkDoneAndKeepsTheEndOfLongLabels) {
     const std::string line = torva::Progress::Render(1, 2, std::string(100, 'x') + "END.qnt", 60);
     EXPECT_EQ(line.size(), 60u);
     EXPECT_EQ(line.substr(line.size() - 7), "END.qnt");
+    // A label of three-byte characters is cut between characters.
+    std::string wide;
+    for (int i = 0; i < 40; ++i) wide += "\xE7\xB4\x99";
+    const std::string cut = torva::Progress::Render(1, 2, wide, 60);
+    EXPECT_EQ(cut.substr(cut.find("...") + 3).size() % 3, 0u);
 }
 
 TEST(WriteFileAtomically, LeavesOnlyTheFinishedFile) {
     const std::string directory = testing::TempDir();
     const std::string path = torva::JoinPath(directory, "torva_atomic_test.bin");
     std::string error;
-    ASSERT_TRUE(torva::WriteFileAtomically(path, "first", error)) << error;
-    ASSERT_TRUE(torva::WriteFileAtomically(path, "second, longer", error)) << error;
-    torva::InputFile input;
-    ASSERT_TRUE(input.open(path, error));
-    std::string bytes;
-    ASSERT_TRUE(input.read(0, size_t(input.size()), bytes));
-    EXPECT_EQ(bytes, "second, longer");
-    EXPECT_FALSE(torva::FileExists(torva::JoinPath(directory, ".torva_atomic_test.bin.torva-partial")));
-    std::remove(path.c_str());
+    bool existed = false;
+    torva::RemoveFileQuietly(path);
+    ASSERT_TRUE(torva::WriteFileAtomically(path, "first", torva::Replace::Never, existed, error)) << error;
+    // Never leaves an existing file alone and says so; Always replaces it.
+    EXPECT_FALSE(torva::WriteFileAtomically(path, "other", torva::Replace::Never, existed, error));
+    EXPECT_TRUE(existed);
+    ASSERT_TRUE(torva::WriteFileAtomically(path, "second, longer", torva::Replace::Always, existed, error)) << error;
+    {
+        torva::InputFile input;
+        ASSERT_TRUE(input.open(path, error));
+        std::string bytes;
+        ASSERT_TRUE(input.read(0, size_t(input.size()), bytes));
+        EXPECT_EQ(bytes, "second, longer");
+    }
+    std::vector<torva::DirectoryEntry> entries;
+    ASSERT_TRUE(torva::ListDirectory(directory, entries, error));
+    for (const auto& entry : entries) EXPECT_EQ(entry.name.find(".partial"), std::string::npos) << entry.name;
+    torva::RemoveFileQuietly(path);
+    EXPECT_FALSE(torva::FileExists(path));
 
     // A target that cannot be written leaves nothing behind.
     const std::string blocked = torva::JoinPath(torva::JoinPath(directory, "no_such_dir_for_torva"), "x.bin");
-    EXPECT_FALSE(torva::WriteFileAtomically(blocked, "x", error));
+    EXPECT_FALSE(torva::WriteFileAtomically(blocked, "x", torva::Replace::Always, existed, error));
     EXPECT_FALSE(torva::FileExists(blocked));
 }
 

@@ -1,55 +1,59 @@
 #include "tools/torva/file_system.h"
 
-#include <cerrno>
+#include <atomic>
 #include <csignal>
 #include <cstring>
+#include <new>
+#include <thread>
 
-#ifdef _WIN32
-#include <direct.h>
-#include <io.h>
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "tools/torva/file_system_platform.h"
 
 namespace torva {
 namespace {
 
-#ifdef _WIN32
-const char kSeparator = '\\';
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
-#else
-const char kSeparator = '/';
-bool IsSeparator(char c) { return c == '/'; }
-#endif
-
-// The temporary file being written, for the interrupt handler. Only its
-// bytes are read there, so a fixed buffer is used.
-char g_pendingTemporary[4096];
-volatile std::sig_atomic_t g_pendingSet = 0;
+// The temporary files being written, for the interrupt handler: one slot per
+// write in flight. Only their bytes are read there, so fixed buffers are used.
+const size_t kPendingSlots = 64;
+const size_t kPendingPathBytes = 4096;
+char g_pending[kPendingSlots][kPendingPathBytes];
+std::atomic<bool> g_pendingSet[kPendingSlots];
 
 extern "C" void OnInterrupt(int signal) {
-    if (g_pendingSet) std::remove(g_pendingTemporary);
+    for (size_t i = 0; i < kPendingSlots; ++i) {
+        if (g_pendingSet[i].load()) platform::RemoveFileFromHandler(g_pending[i]);
+    }
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
 
-bool Seek(std::FILE* file, uint64_t position) {
-#ifdef _WIN32
-    return _fseeki64(file, static_cast<__int64>(position), SEEK_SET) == 0;
-#else
-    return fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0;
-#endif
-}
+// Registers a temporary file for removal on interrupt while it exists.
+class PendingTemporary {
+public:
+    explicit PendingTemporary(const std::string& path) {
+        if (path.size() >= kPendingPathBytes) return;
+        for (size_t i = 0; i < kPendingSlots; ++i) {
+            // The slot is claimed first, its path written, then published
+            // to the handler.
+            if (claimed_[i].exchange(true)) continue;
+            std::memcpy(g_pending[i], path.c_str(), path.size() + 1);
+            g_pendingSet[i].store(true);
+            slot_ = i;
+            return;
+        }
+    }
+    ~PendingTemporary() {
+        if (slot_ == kPendingSlots) return;
+        g_pendingSet[slot_].store(false);
+        claimed_[slot_].store(false);
+    }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-    return std::rename(from.c_str(), to.c_str()) == 0;
-#endif
-}
+private:
+    static std::atomic<bool> claimed_[kPendingSlots];
+    size_t slot_ = kPendingSlots;
+};
+std::atomic<bool> PendingTemporary::claimed_[kPendingSlots];
+
+std::atomic<unsigned long> g_temporaryCounter{0};
 
 }  // namespace
 
@@ -62,89 +66,66 @@ bool InputFile::open(const std::string& path, std::string& error) {
         error = "is a directory";
         return false;
     }
-    file_ = std::fopen(path.c_str(), "rb");
+    file_ = platform::OpenFile(path, "rb");
     if (file_ == nullptr) {
-        error = std::strerror(errno);
+        error = platform::LastErrorText();
         return false;
     }
-    std::fseek(file_, 0, SEEK_END);
-#ifdef _WIN32
-    const __int64 end = _ftelli64(file_);
-#else
-    const off_t end = ftello(file_);
-#endif
-    size_ = end < 0 ? 0 : static_cast<uint64_t>(end);
+    size_ = platform::SizeOf(file_);
     return true;
 }
 
 bool InputFile::read(uint64_t position, size_t count, std::string& bytes) {
-    bytes.assign(count, '\0');
-    if (count == 0) return position <= size_;
-    if (position > size_ || count > size_ - position || !Seek(file_, position)) return false;
-    return std::fread(&bytes[0], 1, count, file_) == count;
+    bytes.clear();
+    if (position > size_ || count > size_ - position) return false;
+    try {
+        bytes.assign(count, '\0');
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (count == 0) return true;
+    std::lock_guard<std::mutex> hold(lock_);
+    return platform::Seek(file_, position) && std::fread(&bytes[0], 1, count, file_) == count;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {
+std::string TemporaryPathFor(const std::string& path) {
     const std::string name = BaseName(path);
     const std::string directory = path.substr(0, path.size() - name.size());
-    const std::string temporary = directory + "." + name + ".torva-partial";
-    if (temporary.size() < sizeof g_pendingTemporary) {
-        std::memcpy(g_pendingTemporary, temporary.c_str(), temporary.size() + 1);
-        g_pendingSet = 1;
-    }
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    return directory + ".torva-" + std::to_string(++g_temporaryCounter) + ".partial";
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, Replace replace, bool& existed,
+                         std::string& error) {
+    existed = false;
+    const std::string temporary = TemporaryPathFor(path);
+    PendingTemporary pending(temporary);
+    std::FILE* file = platform::OpenFile(temporary, "wb");
     if (file == nullptr) {
-        error = std::string("cannot write ") + path + ": " + std::strerror(errno);
-        g_pendingSet = 0;
+        error = "cannot write " + path + ": " + platform::LastErrorText();
         return false;
     }
     bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     ok = std::fflush(file) == 0 && ok;
-    const int savedErrno = errno;
+    const std::string writeError = ok ? std::string() : platform::LastErrorText();
     ok = std::fclose(file) == 0 && ok;
     if (!ok) {
-        error = std::string("cannot write ") + path + ": " + std::strerror(savedErrno);
-    } else if (!ReplaceFile(temporary, path)) {
-        error = std::string("cannot rename the finished file to ") + path;
+        error = "cannot write " + path + ": " + (writeError.empty() ? platform::LastErrorText() : writeError);
+    } else if (replace == Replace::Always ? !platform::MoveReplace(temporary, path)
+                                          : !platform::MoveNoReplace(temporary, path, existed)) {
+        error = existed ? "exists" : "cannot move the finished file to " + path;
         ok = false;
     }
-    if (!ok) std::remove(temporary.c_str());
-    g_pendingSet = 0;
+    if (!ok) platform::RemoveFile(temporary);
     return ok;
-}
-
-bool IsDirectory(const std::string& path) {
-#ifdef _WIN32
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-#else
-    struct stat status;
-    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-#endif
-}
-
-bool FileExists(const std::string& path) {
-#ifdef _WIN32
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-#else
-    struct stat status;
-    return stat(path.c_str(), &status) == 0;
-#endif
 }
 
 bool MakeDirectories(const std::string& path, std::string& error) {
     if (path.empty() || IsDirectory(path)) return true;
     for (size_t i = 1; i <= path.size(); ++i) {
-        if (i < path.size() && !IsSeparator(path[i])) continue;
+        if (i < path.size() && !platform::IsSeparator(path[i])) continue;
         const std::string prefix = path.substr(0, i);
-        if (IsDirectory(prefix)) continue;
-#ifdef _WIN32
-        if (prefix.size() == 2 && prefix[1] == ':') continue;  // a drive
-        const bool made = CreateDirectoryA(prefix.c_str(), nullptr) != 0;
-#else
-        const bool made = mkdir(prefix.c_str(), 0777) == 0;
-#endif
-        if (!made && !IsDirectory(prefix)) {
+        if (IsDirectory(prefix) || platform::IsDriveRoot(prefix)) continue;
+        if (!platform::MakeDirectory(prefix) && !IsDirectory(prefix)) {
             error = "cannot create the directory " + prefix;
             return false;
         }
@@ -154,31 +135,62 @@ bool MakeDirectories(const std::string& path, std::string& error) {
 
 std::string JoinPath(const std::string& directory, const std::string& name) {
     if (directory.empty()) return name;
-    if (IsSeparator(directory.back())) return directory + name;
-    return directory + kSeparator + name;
+    if (name.empty()) return directory;
+    if (platform::IsSeparator(directory.back())) return directory + name;
+    return directory + platform::kSeparator + name;
 }
 
 std::string BaseName(const std::string& path) {
     size_t start = 0;
     for (size_t i = 0; i < path.size(); ++i) {
-#ifdef _WIN32
-        // A double-byte character's trail byte may be '\'; skip over it.
-        if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
-            ++i;
-            continue;
-        }
-#endif
-        if (IsSeparator(path[i])) start = i + 1;
+        if (platform::IsSeparator(path[i])) start = i + 1;
     }
     return path.substr(start);
 }
 
-bool StandardErrorIsTerminal() {
-#ifdef _WIN32
-    return _isatty(_fileno(stderr)) != 0;
-#else
-    return isatty(STDERR_FILENO) != 0;
-#endif
+bool ReadStandardInput(std::string& bytes, std::string& error) {
+    platform::BinaryStandardInput();
+    char buffer[65536];
+    try {
+        for (;;) {
+            const size_t got = std::fread(buffer, 1, sizeof buffer, stdin);
+            bytes.append(buffer, got);
+            if (got < sizeof buffer) break;
+        }
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+        return false;
+    }
+    if (std::ferror(stdin)) {
+        error = platform::LastErrorText();
+        return false;
+    }
+    return true;
+}
+
+void RemoveFileQuietly(const std::string& path) { platform::RemoveFile(path); }
+
+bool WriteStandardOutput(const std::string& bytes) {
+    if (bytes.empty() || platform::WriteToConsole(stdout, bytes)) return true;
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+}
+
+void WriteStandardError(const std::string& text) {
+    if (!platform::WriteToConsole(stderr, text)) std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
+bool FlushStandardOutput(std::string& error) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        error = platform::LastErrorText();
+        return false;
+    }
+    return true;
+}
+
+unsigned CoreCount() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : cores;
 }
 
 void InstallInterruptCleanup() {

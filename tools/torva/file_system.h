@@ -1,14 +1,21 @@
-// The few file-system operations the tool needs, over both platforms. Paths
-// are byte strings in the system's code page, passed through unchanged.
+// The file-system operations the tool needs, over both platforms. Paths are
+// UTF-8 everywhere: natively they are passed through as bytes; on Windows
+// they go through the wide-character API, so any name works under any
+// system code page.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
+#include <vector>
+
+#include "platform/winapi.h"
 
 namespace torva {
 
-// A file open for reading, closed when the object goes.
+// A file open for reading, closed when the object goes. Reads may come from
+// several threads at once: each read is one positioned read under a lock.
 class InputFile {
 public:
     InputFile() = default;
@@ -19,24 +26,42 @@ public:
     // Opens the file; on failure says why in `error`.
     bool open(const std::string& path, std::string& error);
     uint64_t size() const { return size_; }
-    // Reads `count` bytes at `position`; false when the file ends before.
+    // Reads `count` bytes at `position`; false when the file ends before or
+    // memory runs out.
     bool read(uint64_t position, size_t count, std::string& bytes);
 
 private:
     std::FILE* file_ = nullptr;
     uint64_t size_ = 0;
+    std::mutex lock_;
 };
 
+enum class Replace { Never, Always };
+
 // Writes `bytes` to `path` through a temporary file in the same directory
-// that is renamed over `path` once complete, so `path` is never left half
-// written. On failure the temporary file is removed and `error` says why.
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error);
+// that is moved to `path` once complete, so `path` is never left half
+// written. With Replace::Never an existing `path` is left alone and the call
+// fails with `existed` set. On failure the temporary file is removed and
+// `error` says why.
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, Replace replace, bool& existed,
+                         std::string& error);
 
 // Creates the directory and any missing parents.
 bool MakeDirectories(const std::string& path, std::string& error);
 
 bool IsDirectory(const std::string& path);
 bool FileExists(const std::string& path);
+
+// The names in a directory (without "." and ".."), sorted bytewise, each
+// flagged as a directory or not. False when it cannot be read.
+struct DirectoryEntry {
+    std::string name;
+    bool directory = false;
+};
+bool ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries, std::string& error);
+
+// Sets a file's modification time, given as a FILETIME in UTC.
+bool SetModificationTime(const std::string& path, uint64_t utcFileTime);
 
 // `directory` and `name` joined with the platform's separator; an empty
 // directory leaves the name as it is.
@@ -45,11 +70,47 @@ std::string JoinPath(const std::string& directory, const std::string& name);
 // The last component of a path ('/' and, on Windows, '\' separate).
 std::string BaseName(const std::string& path);
 
+// An open read handle for the plug-in's record, closed when the object goes.
+class FileHandle {
+public:
+    explicit FileHandle(const std::string& path);
+    ~FileHandle();
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
 // True when standard error is a terminal.
 bool StandardErrorIsTerminal();
 
-// Removes the temporary file of an unfinished write when the process is
+// Standard input, read whole; false (with `error`) when it cannot be.
+bool ReadStandardInput(std::string& bytes, std::string& error);
+
+// Writes `bytes` to a new file in the system's temporary directory and
+// says where; the caller removes it with RemoveFileQuietly.
+bool WriteTemporaryFile(const std::string& bytes, std::string& path, std::string& error);
+void RemoveFileQuietly(const std::string& path);
+
+// Writes to standard output or error unchanged (no line-end translation);
+// false on any error. A Windows console is given the text as UTF-16, so it
+// shows the same characters under any code page.
+bool WriteStandardOutput(const std::string& bytes);
+void WriteStandardError(const std::string& text);
+// Flushes standard output; false when anything written to it was lost.
+bool FlushStandardOutput(std::string& error);
+
+// Removes the temporary files of unfinished writes when the process is
 // interrupted.
 void InstallInterruptCleanup();
+
+// A name for a temporary file beside `path`, unique in this process.
+std::string TemporaryPathFor(const std::string& path);
+
+// The machine's number of cores (at least 1).
+unsigned CoreCount();
 
 }  // namespace torva

@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <cstring>
 
+#include "tools/torva/code_page.h"
+#include "tools/torva/file_system.h"
+
 namespace torva {
 
 HostRecord::HostRecord(HANDLE file, const std::string& data, const std::string& fileName) {
@@ -17,20 +20,26 @@ HostRecord::HostRecord(HANDLE file, const std::string& data, const std::string& 
     std::memcpy(storage_.data() + nameOffset, fileName.c_str(), fileName.size() + 1);
 }
 
-std::string RecordNameForPath(const std::string& path) {
-    std::string name = path;
-    for (char& c : name) {
-        if (c == '/') c = '\\';
+std::string RecordNameFor(const std::string& fileName) {
+    const std::string name = EncodeCp932(BaseName(fileName));
+    // A double-byte character whose trail byte is '\' would be cut at that
+    // byte wherever the plug-in runs under another code page (and natively,
+    // where it reads names byte by byte), so it becomes '_' everywhere.
+    std::string record;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (IsCp932Lead(c) && i + 1 < name.size()) {
+            if (name[i + 1] == '\\') {
+                record += '_';
+            } else {
+                record.append(name, i, 2);
+            }
+            ++i;
+        } else {
+            record += char(c);
+        }
     }
-    return name;
-}
-
-FileHandle::FileHandle(const std::string& path)
-    : handle_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-
-FileHandle::~FileHandle() {
-    if (valid()) CloseHandle(handle_);
+    return record;
 }
 
 }  // namespace torva

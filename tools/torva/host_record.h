@@ -20,24 +20,10 @@ private:
     std::vector<unsigned char> storage_;
 };
 
-// The name the plug-in is shown for a path given on the command line. The
-// plug-in treats names as Windows paths and only looks at the part after the
-// last backslash, so '/' separators are turned into backslashes ('/' is
-// never the trail byte of a double-byte character).
-std::string RecordNameForPath(const std::string& path);
-
-// An open read handle for the record's hFile, closed when the object goes.
-class FileHandle {
-public:
-    explicit FileHandle(const std::string& path);
-    ~FileHandle();
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
+// The name the plug-in is shown for a file: its last component only (the
+// plug-in looks at nothing before the last backslash), in code page 932 as
+// the games' own names are, whatever the file system's encoding. The name
+// decides detection of ALD and VSP, and ALK members are named after it.
+std::string RecordNameFor(const std::string& fileName);
 
 }  // namespace torva

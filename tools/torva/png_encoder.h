@@ -28,11 +28,20 @@ namespace torva {
 // between them.
 enum class PngLevel { Fast, Default, Best };
 
-// The libdeflate compression level that `level` stands for.
+// The libdeflate compression level that `Fast` and `Best` stand for, and
+// that `Default` stands for where the content does not call for another.
 int DeflateLevel(PngLevel level);
 
+// The libdeflate level of `Default` for a picture: chosen from whether it is
+// written with a palette and from the thousandths of its image data's bytes
+// that repeat what precedes them (zeros after the filters in colour
+// pictures, runs in palette pictures).
+int ChooseDeflateLevel(bool palette, unsigned repeatedPermille);
+
 // Encodes the picture; on failure returns false and says why in `error`.
-bool EncodePng(const BitmapView& bitmap, PngLevel level, std::string& png, std::string& error);
+// `levelUsed`, when given, receives the libdeflate level the data took.
+bool EncodePng(const BitmapView& bitmap, PngLevel level, std::string& png, std::string& error,
+               int* levelUsed = nullptr);
 
 // The same at a libdeflate level from 0 to 12, for measurements.
 bool EncodePngAtDeflateLevel(const BitmapView& bitmap, int deflateLevel, std::string& png, std::string& error);

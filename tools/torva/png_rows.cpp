@@ -1,5 +1,7 @@
 #include "tools/torva/png_rows.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -31,9 +33,85 @@ uint8_t DepthFor(size_t highestIndex) {
     return highestIndex < 2 ? 1 : highestIndex < 4 ? 2 : highestIndex < 16 ? 4 : 8;
 }
 
-void PackIndex(uint8_t* out, unsigned depth, uint32_t x, unsigned index) {
+// Packs `count` indices (a multiple of 8, or the row's last ones) into
+// bytes of `depth` bits each, leftmost in the high bits; `out` is the byte
+// that holds the first of them.
+void PackIndices(const uint8_t* indices, size_t count, unsigned depth, uint8_t* out) {
+    if (depth == 8) {
+        std::memcpy(out, indices, count);
+        return;
+    }
     const unsigned perByte = 8 / depth;
-    out[x / perByte] |= uint8_t(index << (8 - depth - (x % perByte) * depth));
+    for (size_t i = 0; i < count; i += perByte, ++out) {
+        unsigned byte = 0;
+        for (unsigned k = 0; k < perByte; ++k) byte = byte << depth | (i + k < count ? indices[i + k] : 0u);
+        *out = uint8_t(byte);
+    }
+}
+
+// Indices are worked out this many pixels at a time, then packed.
+constexpr uint32_t kIndexBlock = 256;
+
+// The palette numbers of pixels [from, from + count) of a true-colour row:
+// a colour is looked up only where it changes.
+template <unsigned kBits>
+void ColourNumbers(const uint8_t* row, const ColourIndex& colours, uint32_t from, uint32_t count, uint8_t* out) {
+    uint32_t last = PixelColour(row, kBits, from);
+    uint8_t number = uint8_t(colours.find(last));
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t c = PixelColour(row, kBits, from + i);
+        if (c != last) {
+            number = uint8_t(colours.find(c));
+            last = c;
+        }
+        out[i] = number;
+    }
+}
+
+void IndexSamples(const BitmapView& bitmap, const PngLayout& layout, uint32_t y, uint8_t* out) {
+    const uint8_t* src = bitmap.row(y);
+    const uint32_t w = bitmap.width();
+    const unsigned bits = bitmap.bitCount();
+    uint8_t indices[kIndexBlock];
+    for (uint32_t from = 0; from < w; from += kIndexBlock) {
+        const uint32_t count = std::min(kIndexBlock, w - from);
+        if (bits == 4) {
+            for (uint32_t i = 0; i < count; ++i) indices[i] = uint8_t(Index(src, 4, from + i));
+        } else if (bits == 8) {
+            std::memcpy(indices, src + from, count);
+        } else if (bits == 16) {
+            ColourNumbers<16>(src, layout.colours, from, count, indices);
+        } else if (bits == 24) {
+            ColourNumbers<24>(src, layout.colours, from, count, indices);
+        } else {
+            ColourNumbers<32>(src, layout.colours, from, count, indices);
+        }
+        PackIndices(indices, count, layout.bitDepth, out + from / (8 / layout.bitDepth));
+    }
+}
+
+// A 24- or 32-bit row (blue, green, red, alpha) as red, green, blue (alpha).
+void SwapRedAndBlue(const uint8_t* src, uint32_t w, unsigned bits, uint8_t* out) {
+    uint32_t x = 0;
+    if (bits == 32) {
+        const __m128i greenAlpha = _mm_set1_epi32(int32_t(0xFF00FF00u)), low = _mm_set1_epi32(0xFF);
+        for (; x + 4 <= w; x += 4) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * x));
+            const __m128i swapped = _mm_or_si128(
+                _mm_and_si128(v, greenAlpha),
+                _mm_or_si128(_mm_and_si128(_mm_srli_epi32(v, 16), low), _mm_slli_epi32(_mm_and_si128(v, low), 16)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), swapped);
+        }
+    }
+    const size_t n = bits / 8;
+    for (; x < w; ++x) {
+        const uint8_t* p = src + n * x;
+        uint8_t* q = out + n * x;
+        q[0] = p[2];
+        q[1] = p[1];
+        q[2] = p[0];
+        if (n == 4) q[3] = p[3];
+    }
 }
 
 bool FewLevelsPerChannel(const BitmapView& bitmap) {
@@ -99,33 +177,24 @@ void PngRowSamples(const BitmapView& bitmap, const PngLayout& layout, uint32_t y
     const uint8_t* src = bitmap.row(y);
     const uint32_t w = bitmap.width();
     const unsigned bits = bitmap.bitCount();
-    if (layout.colourType != 3) {
-        for (uint32_t x = 0; x < w; ++x, out += layout.pixelBytes) {
-            const uint32_t c = PixelColour(src, bits, x);
-            out[0] = uint8_t(c >> 16);
-            out[1] = uint8_t(c >> 8);
-            out[2] = uint8_t(c);
-            if (layout.pixelBytes == 4) out[3] = uint8_t(c >> 24);
+    if (layout.colourType == 3) {
+        if (layout.bitDepth == bits) {
+            std::memcpy(out, src, layout.rowBytes);
+            if (bits == 4 && w % 2 != 0) out[layout.rowBytes - 1] &= 0xF0;  // the unused low nibble
+        } else {
+            IndexSamples(bitmap, layout, y, out);
         }
         return;
     }
-    if (layout.bitDepth == bits) {
-        std::memcpy(out, src, layout.rowBytes);
-        if (bits == 4 && w % 2 != 0) out[layout.rowBytes - 1] &= 0xF0;  // the unused low nibble
+    if (bits != 16) {
+        SwapRedAndBlue(src, w, bits, out);
         return;
     }
-    std::memset(out, 0, layout.rowBytes);
-    if (!layout.fromTrueColour) {
-        for (uint32_t x = 0; x < w; ++x) PackIndex(out, layout.bitDepth, x, Index(src, bits, x));
-        return;
-    }
-    uint32_t last = 0;
-    unsigned number = 0;
-    for (uint32_t x = 0; x < w; ++x) {
-        const uint32_t c = PixelColour(src, bits, x);
-        if (x == 0 || c != last) number = unsigned(layout.colours.find(c));
-        last = c;
-        PackIndex(out, layout.bitDepth, x, number);
+    for (uint32_t x = 0; x < w; ++x, out += 3) {
+        const uint32_t c = PixelColour(src, 16, x);
+        out[0] = uint8_t(c >> 16);
+        out[1] = uint8_t(c >> 8);
+        out[2] = uint8_t(c);
     }
 }
 

@@ -1,6 +1,9 @@
 #include "tools/torva/progress.h"
 
+#include <algorithm>
 #include <cstdio>
+
+#include "tools/torva/file_system.h"
 
 namespace torva {
 
@@ -22,30 +25,34 @@ std::string Progress::Render(size_t done, size_t total, const std::string& label
     if (text.size() < columns) {
         // Keep the end of the label, which is the file's own name.
         const size_t room = columns - text.size();
-        text += label.size() <= room ? label : "..." + label.substr(label.size() - (room > 3 ? room - 3 : 0));
+        std::string tail = label.size() <= room ? label : label.substr(label.size() - (room > 3 ? room - 3 : 0));
+        // Never start inside a UTF-8 character.
+        size_t start = 0;
+        while (start < tail.size() && (static_cast<unsigned char>(tail[start]) & 0xC0) == 0x80) ++start;
+        text += (tail.size() < label.size() ? "..." : "") + tail.substr(start);
     }
-    return text.substr(0, columns);
+    size_t end = std::min(columns, text.size());
+    while (end < text.size() && end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end);
 }
 
 void Progress::update(size_t done, const std::string& label) {
     if (!enabled_) return;
     const std::string line = Render(done, total_, label, kColumns);
-    std::fprintf(stderr, "\r%-*s", int(kColumns), line.c_str());
-    std::fflush(stderr);
+    WriteStandardError("\r" + line + std::string(kColumns - std::min(kColumns, line.size()), ' '));
     drawn_ = true;
 }
 
 void Progress::clear() {
     if (drawn_) {
-        std::fprintf(stderr, "\r%*s\r", int(kColumns), "");
+        WriteStandardError("\r" + std::string(kColumns, ' ') + "\r");
         drawn_ = false;
     }
 }
 
 void Progress::message(const std::string& line) {
     clear();
-    std::fprintf(stderr, "%s\n", line.c_str());
-    std::fflush(stderr);
+    WriteStandardError(line + "\n");
 }
 
 void Progress::finish() {

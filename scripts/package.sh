@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Makes the release files in dist/:
+#   torvasoft-VERSION-win32.zip    torvasoft.dll, torva.exe, documents, licences
+#   torvasoft_VERSION_amd64.deb    torva, its man page, the shared library, its
+#                                  header, pkg-config file and CMake package
+#   torvasoft-VERSION.tar.gz       the sources of the commit checked out
+# Each build is a release build of its own (build/package-*), without tests.
+# Needs what scripts/setup.sh installs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+version=$(sed -n 's/^project(torvasoft VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || { echo "package: no version in CMakeLists.txt" >&2; exit 1; }
+jobs=${TORVA_JOBS:-2}
+mkdir -p dist
+
+# build_package DIR GENERATOR FILE [CMAKE ARGUMENTS...]
+build_package() {
+  local dir=$1 generator=$2 file=$3
+  shift 3
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTORVA_BUILD_TESTS=OFF "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs" --target torvasoft torva
+  rm -f "$dir/cpack/$file"
+  (cd "$dir" && cpack -G "$generator" -B "$PWD/cpack" >/dev/null)
+  cp "$dir/cpack/$file" dist/
+  echo "dist/$file"
+}
+
+echo "== packages of torvasoft $version"
+build_package build/package-native DEB "torvasoft_${version}_amd64.deb" -DCMAKE_INSTALL_PREFIX=/usr
+build_package build/package-win32 ZIP "torvasoft-${version}-win32.zip" \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+
+if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
+  echo "package: the source tarball holds the last commit; uncommitted changes are not in it" >&2
+fi
+git archive --format=tar.gz --prefix="torvasoft-${version}/" -o "dist/torvasoft-${version}.tar.gz" HEAD
+echo "dist/torvasoft-${version}.tar.gz"

@@ -1,0 +1,151 @@
+// info and list: what files are and what archives hold, as lines of text or
+// as one JSON document.
+#include <cinttypes>
+#include <cstdio>
+
+#include "tools/torva/commands_internal.h"
+#include "tools/torva/file_times.h"
+#include "tools/torva/host_record.h"
+#include "tools/torva/json.h"
+
+namespace torva {
+namespace {
+
+std::string Number(uint64_t value) { return std::to_string(value); }
+
+std::string MemberJson(const Member& member, int64_t offset) {
+    return "{\"name\": " + JsonString(member.name) + ", \"raw_name\": \"" + HexBytes(member.raw) +
+           "\", \"position\": " + Number(member.position) + ", \"size\": " + Number(member.size) + ", \"time\": " +
+           (member.hasTime ? "\"" + FormatLocalTime(member.localTime, offset) + "\"" : std::string("null")) + "}";
+}
+
+std::string ArchiveJson(const Examined& file, const std::vector<Member>& members, int64_t offset) {
+    std::string json = "{\"file\": " + JsonString(file.source.display) + ", \"kind\": \"" +
+                       (file.archiveKind == ArchiveAld ? "ald" : "alk") + "\", \"size\": " + Number(file.size) +
+                       ", \"members\": [";
+    for (size_t i = 0; i < members.size(); ++i) {
+        json += (i == 0 ? "\n      " : ",\n      ") + MemberJson(members[i], offset);
+    }
+    return json + (members.empty() ? "]}" : "\n    ]}");
+}
+
+std::string PictureJson(const Examined& file, const std::string& damage) {
+    std::string kind = ImageKindName(file.imageKind);
+    for (char& c : kind) c = char(c - 'A' + 'a');
+    return "{\"file\": " + JsonString(file.source.display) + ", \"kind\": \"" + kind + "\", \"size\": " +
+           Number(file.size) + ", \"width\": " + Number(file.info.width) + ", \"height\": " +
+           Number(file.info.height) + ", \"depth\": " + Number(file.info.bitDepth) +
+           (damage.empty() ? std::string() : ", \"damage\": " + JsonString(damage)) + "}";
+}
+
+// Collects the entries of the JSON document and writes it whole at the end.
+class JsonDocument {
+public:
+    void add(const std::string& entry) { entries_ += (entries_.empty() ? "\n    " : ",\n    ") + entry; }
+    // A file that failed: the reason went to standard error.
+    void addError(const std::string& file) { add("{\"file\": " + JsonString(file) + ", \"error\": true}"); }
+    std::string text() const { return "{\"files\": [" + entries_ + (entries_.empty() ? "]}\n" : "\n  ]}\n"); }
+
+private:
+    std::string entries_;
+};
+
+// Checks a picture's stream with the library, as a decoder reads it whole.
+std::string PictureDamage(Session& session, const Examined& file, InputFile& input) {
+    if (session.damage() == nullptr) return std::string();
+    std::string bytes;
+    if (!input.read(0, static_cast<size_t>(file.size), bytes)) return "cannot be read whole";
+    return session.damage()->picture(bytes, file.recordName, true);
+}
+
+}  // namespace
+
+int RunInfo(Session& session) {
+    const Options& options = session.options();
+    JsonDocument document;
+    const int64_t offset = CurrentUtcOffset();
+    for (const Source& source : session.sources(options.operands)) {
+        Examined file;
+        InputFile input;
+        if (!session.examine(source, file, input)) {
+            if (options.json && !source.walked) document.addError(source.display);
+            continue;
+        }
+        if (file.archiveKind != 0) {
+            std::vector<Member> members;
+            if (!session.listMembers(file, input, members)) {
+                if (options.json) document.addError(source.display);
+                continue;
+            }
+            if (options.json) {
+                document.add(ArchiveJson(file, members, offset));
+                continue;
+            }
+            char line[160];
+            std::snprintf(line, sizeof line, ": %s archive, %" PRIu64 " member%s, %" PRIu64 " bytes\n",
+                          ArchiveKindName(file.archiveKind), uint64_t(members.size()), members.size() == 1 ? "" : "s",
+                          file.size);
+            WriteStandardOutput(source.display + line);
+            continue;
+        }
+        const std::string damage = PictureDamage(session, file, input);
+        if (!damage.empty()) session.reporter().fail(source.display, "damaged: " + damage);
+        if (options.json) {
+            document.add(PictureJson(file, damage));
+            continue;
+        }
+        char line[160];
+        std::snprintf(line, sizeof line, ": %s picture, %u x %u, %u-bit, %" PRIu64 " bytes\n",
+                      ImageKindName(file.imageKind), unsigned(file.info.width), unsigned(file.info.height),
+                      unsigned(file.info.bitDepth), file.size);
+        WriteStandardOutput(source.display + line);
+    }
+    if (options.json) WriteStandardOutput(document.text());
+    return session.reporter().failed() ? ExitFailed : ExitOk;
+}
+
+int RunList(Session& session) {
+    const Options& options = session.options();
+    JsonDocument document;
+    const int64_t offset = CurrentUtcOffset();
+    const std::vector<Source> sources = session.sources(options.operands);
+    const bool several = sources.size() > 1 || options.recursive;
+    for (const Source& source : sources) {
+        Examined file;
+        InputFile input;
+        std::vector<Member> members;
+        if (!session.examine(source, file, input)) {
+            if (options.json && !source.walked) document.addError(source.display);
+            continue;
+        }
+        if (file.archiveKind == 0) {
+            // A picture met while walking a tree is simply no archive.
+            if (source.walked) continue;
+            session.reporter().fail(source.display,
+                                    "not an archive (it is a " + std::string(ImageKindName(file.imageKind)) +
+                                        " picture)");
+            if (options.json) document.addError(source.display);
+            continue;
+        }
+        if (!session.listMembers(file, input, members)) {
+            if (options.json) document.addError(source.display);
+            continue;
+        }
+        if (options.json) {
+            document.add(ArchiveJson(file, members, offset));
+            continue;
+        }
+        std::string text;
+        for (const Member& member : members) {
+            char fields[80];
+            std::snprintf(fields, sizeof fields, "%10" PRIu64 " %10" PRIu64 " %-19s ", member.position, member.size,
+                          member.hasTime ? FormatLocalTime(member.localTime).c_str() : "-");
+            text += (several ? source.display + ": " : std::string()) + fields + member.name + "\n";
+        }
+        WriteStandardOutput(text);
+    }
+    if (options.json) WriteStandardOutput(document.text());
+    return session.reporter().failed() ? ExitFailed : ExitOk;
+}
+
+}  // namespace torva

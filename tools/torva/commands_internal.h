@@ -1,0 +1,33 @@
+// The commands behind RunTool, and what extract and convert share.
+#pragma once
+
+#include <string>
+
+#include "tools/torva/commands.h"
+#include "tools/torva/glob.h"
+#include "tools/torva/member_names.h"
+#include "tools/torva/session.h"
+
+namespace torva {
+
+int RunInfo(Session& session);
+int RunList(Session& session);
+int RunExtract(Session& session);
+int RunConvert(Session& session);
+
+// Whether an output file may be written, before any work is spent on it:
+// false when it exists and is to be refused (reported) or skipped (quietly).
+bool MayWrite(const std::string& path, Existing existing, Messages& messages);
+
+// Writes one output file under the existing-file rule; false when it was not
+// written (a refusal or failure is reported, a skip is quiet).
+bool WriteOutput(const std::string& path, const std::string& bytes, Existing existing, const std::string& label,
+                 Messages& messages);
+
+// The file name for a member's (or file's) name, reporting a change once.
+std::string MappedFileName(const std::string& label, const std::string& name, Messages& messages);
+
+// True for the picture extensions .qnt, .pms and .vsp.
+bool IsPictureName(const std::string& name);
+
+}  // namespace torva

@@ -1,0 +1,12 @@
+// The little JSON the tool writes: strings quoted and escaped.
+#pragma once
+
+#include <string>
+
+namespace torva {
+
+// `text` as a JSON string literal. Bytes that are no valid UTF-8 become
+// U+FFFD, so the document is always valid.
+std::string JsonString(const std::string& text);
+
+}  // namespace torva

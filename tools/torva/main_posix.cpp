@@ -1,0 +1,10 @@
+#include <string>
+#include <vector>
+
+#include "tools/torva/commands.h"
+#include "tools/torva/file_system.h"
+
+int main(int argc, char** argv) {
+    torva::InstallInterruptCleanup();
+    return torva::RunTool(std::vector<std::string>(argv + 1, argv + argc));
+}

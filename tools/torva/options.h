@@ -1,0 +1,50 @@
+// The command line of torva: which options each command takes, and what
+// they ask for.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/torva/member_names.h"
+#include "tools/torva/png_encoder.h"
+
+namespace torva {
+
+enum class Existing {
+    Refuse,     // an output file that exists is named and not replaced
+    Overwrite,  // --overwrite
+    Skip,       // --skip-existing
+};
+
+struct Options {
+    std::string command;
+    bool help = false;
+    bool verbose = false;
+    bool recursive = false;
+    bool flat = false;
+    bool json = false;
+    bool keepDamaged = false;
+    bool toStandardOutput = false;  // extract --stdout, or -o -
+    Existing existing = Existing::Refuse;
+    NameMode names = NameMode::Cp932;
+    std::string output;
+    std::string format = "png";
+    bool formatGiven = false;
+    int depth = 24;
+    PngLevel level = PngLevel::Default;
+    unsigned jobs = 0;  // 0: one per core
+    std::string inputName;  // --name: the name of what '-' reads
+    std::vector<std::string> members;  // convert --member
+    std::vector<std::string> operands;
+};
+
+// Parses the arguments after the command name. False with `fault` set for
+// a usage error.
+bool ParseOptions(const std::string& command, const std::vector<std::string>& arguments, Options& options,
+                  std::string& fault);
+
+// True when -o names one file (its extension is .png or .bmp) rather than a
+// directory; sets `format` to what the extension says.
+bool OutputNamesFile(const std::string& output, std::string& format);
+
+}  // namespace torva

@@ -1,0 +1,54 @@
+// Output files: names made safe, and the rule for files that exist.
+#include "tools/torva/commands_internal.h"
+
+namespace torva {
+namespace {
+
+const char kRefusal[] = "exists; not replaced (--overwrite replaces it, --skip-existing passes it over)";
+
+}  // namespace
+
+bool MayWrite(const std::string& path, Existing existing, Messages& messages) {
+    if (existing == Existing::Overwrite || !FileExists(path)) return true;
+    if (existing == Existing::Refuse) messages.fail(path, kRefusal);
+    return false;
+}
+
+bool WriteOutput(const std::string& path, const std::string& bytes, Existing existing, const std::string& label,
+                 Messages& messages) {
+    std::string error;
+    const size_t name = path.size() - BaseName(path).size();
+    if (name > 0 && !MakeDirectories(path.substr(0, name), error)) {
+        messages.fail(label, error);
+        return false;
+    }
+    bool existed = false;
+    if (WriteFileAtomically(path, bytes, existing == Existing::Overwrite ? Replace::Always : Replace::Never, existed,
+                            error)) {
+        return true;
+    }
+    if (existed) {
+        // Another program made it since the run began.
+        if (existing == Existing::Refuse) messages.fail(path, kRefusal);
+        return false;
+    }
+    messages.fail(label, error);
+    return false;
+}
+
+std::string MappedFileName(const std::string& label, const std::string& name, Messages& messages) {
+    std::string why;
+    const std::string mapped = FileNameFor(name, why);
+    if (!why.empty()) messages.note(label, "written as " + mapped + " (the name " + why + ")");
+    return mapped;
+}
+
+bool IsPictureName(const std::string& name) {
+    std::string extension = name.size() >= 4 ? name.substr(name.size() - 4) : std::string();
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    }
+    return extension == ".qnt" || extension == ".pms" || extension == ".vsp";
+}
+
+}  // namespace torva

@@ -1,0 +1,27 @@
+#include "tools/torva/report.h"
+
+#include "tools/torva/file_system.h"
+
+namespace torva {
+
+void Reporter::print(const std::string& line, int failures) {
+    std::lock_guard<std::mutex> hold(lock_);
+    failures_ += failures;
+    if (progress_ != nullptr) {
+        progress_->message(line);
+    } else {
+        WriteStandardError(line + "\n");
+    }
+}
+
+bool Reporter::failed() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return failures_ != 0;
+}
+
+void Reporter::setProgress(Progress* progress) {
+    std::lock_guard<std::mutex> hold(lock_);
+    progress_ = progress;
+}
+
+}  // namespace torva

@@ -1,0 +1,93 @@
+// One run of a command: the files it was given (directories walked, standard
+// input spooled), what each of them is, and the members of archives.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/torva/damage.h"
+#include "tools/torva/file_system.h"
+#include "tools/torva/options.h"
+#include "tools/torva/plugin_host.h"
+#include "tools/torva/report.h"
+
+namespace torva {
+
+// A file to work on.
+struct Source {
+    std::string path;         // what is opened
+    std::string display;      // how messages name it ("-" for standard input)
+    std::string name;         // its own name, for detection and output names
+    std::string relativeDir;  // where it lies under a walked directory, '/' separated
+    bool walked = false;      // found by walking a directory, not named
+};
+
+struct Member {
+    std::string raw;   // the stored name's bytes
+    std::string name;  // as shown and matched (UTF-8, see --names)
+    uint64_t position = 0;
+    uint64_t size = 0;
+    bool hasTime = false;    // a stored time of zero is none
+    uint64_t localTime = 0;  // FILETIME in local time, as the plug-in gives it
+    uint64_t utcTime = 0;    // the same in UTC
+};
+
+// What a file turned out to be.
+struct Examined {
+    Source source;
+    uint64_t size = 0;
+    int32_t archiveKind = 0;
+    int32_t imageKind = 0;
+    ImageInfo info{};
+    std::string recordName;  // the name the plug-in is shown
+    std::string head;        // the first bytes, for archives
+};
+
+const char* ArchiveKindName(int32_t kind);  // "ALD", "ALK"
+const char* ImageKindName(int32_t kind);    // "QNT", "PMS", "VSP"
+
+class Session {
+public:
+    Session(PluginHost& host, const Options& options, Reporter& reporter);
+    ~Session();
+
+    PluginHost& host() { return host_; }
+    const Options& options() const { return options_; }
+    Reporter& reporter() { return reporter_; }
+    DamageCheck* damage() { return damage_.get(); }
+
+    // The files named in `operands`, directories walked under -r and
+    // '-' read from standard input. Failures are reported; the rest come back
+    // in command-line order, each directory's files sorted by name.
+    std::vector<Source> sources(const std::vector<std::string>& operands);
+
+    // Finds out what `source` is, leaving `input` open on it. False (with the
+    // failure reported, unless a walked file is simply none of ours) when it
+    // cannot be read or is neither an archive nor a picture.
+    bool examine(const Source& source, Examined& file, InputFile& input);
+
+    // Lists an examined archive. False (reported) when it cannot be listed;
+    // `members` then holds none. A damaged table is reported and its
+    // readable members are returned, with true.
+    bool listMembers(const Examined& file, InputFile& input, std::vector<Member>& members);
+
+    // Reads a member's bytes. False (reported) when it cannot be read; when
+    // the member runs past the end of the archive it is reported as damaged,
+    // and with `keepDamaged` the bytes that are there come back with true.
+    bool readMember(const Examined& archive, InputFile& input, const Member& member, std::string& bytes,
+                    bool keepDamaged, Messages& messages);
+
+private:
+    void walk(const std::string& path, const std::string& display, const std::string& relative,
+              std::vector<Source>& found, int depth);
+
+    PluginHost& host_;
+    const Options& options_;
+    Reporter& reporter_;
+    std::unique_ptr<DamageCheck> damage_;
+    std::string spooled_;  // the temporary copy of standard input
+};
+
+}  // namespace torva

@@ -82,7 +82,25 @@ inline size_t LiteralPixels(const unsigned char* bytes) { return FirstOf16(CodeB
 // are the pixel as the history stores it, so runs of literals are copied
 // as they stand. Returns the pixels produced and sets `consumed`.
 constexpr size_t kLookAhead = 16;
+
+// Pixels of each counted code for its count byte n: F9 n + 1 packed colours,
+// FC the pair n + 2 times, FD n + 3 pixels, FE and FF n + 2. Both loops count
+// runs by these.
+constexpr size_t PackedRun(size_t n) { return n + 1; }
+constexpr size_t PairRun(size_t n) { return 2 * n + 4; }
+constexpr size_t FillRun(size_t n) { return n + 3; }
+constexpr size_t CopyRun(size_t n) { return n + 2; }
+// FC n a a' b b', the longest code of fixed length.
+constexpr size_t kLongestFixedCode = 6;
+
+// The longest run any code can give: no run in the bulk loop needs clamping.
 constexpr size_t kLongestRun = 2 * 255 + 4;
+static_assert(kLongestRun == std::max({PackedRun(255), PairRun(255), FillRun(255), CopyRun(255)}),
+              "the bulk loop's capacity margin is the longest run of the code table");
+// The look at the literals reads a whole block, and the operands of every
+// code but F9 (whose length is checked on its own) are read unchecked.
+static_assert(kLookAhead >= kBlock && kLookAhead >= kLongestFixedCode,
+              "the bulk loop's stream margin covers a block and the longest fixed code");
 
 size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t width, const unsigned char* stream,
                   uint32_t length, size_t* consumed) {
@@ -106,7 +124,7 @@ size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t w
             continue;
         }
         if (code >= 0xFE) {
-            const size_t count = static_cast<size_t>(p[1]) + 2;
+            const size_t count = CopyRun(p[1]);
             const size_t distance = code == 0xFE ? 2 * width : width;
             if (blockCopies && k >= distance) {
                 const size_t back = 2 * distance;
@@ -124,7 +142,7 @@ size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t w
             // FC n a b: the pair a, b, n + 2 times; FD n f: f, n + 3 times.
             const bool pair = code == 0xFC;
             const size_t n = p[1];
-            const size_t count = pair ? 2 * n + 4 : n + 3;
+            const size_t count = pair ? PairRun(n) : FillRun(n);
             // The two pixels (f twice for FD) repeated across a 16-byte block.
             const unsigned char* second = pair ? p + 4 : p + 2;
             const uint64_t pixels = uint64_t{torva::LoadLe16(p + 2)} | uint64_t{torva::LoadLe16(second)} << 16;
@@ -140,7 +158,7 @@ size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t w
             continue;
         }
         if (code == 0xF9) {
-            const size_t total = static_cast<size_t>(p[1]) + 1;
+            const size_t total = PackedRun(p[1]);
             // The low bytes are read eight at a time: all of them must be in the stream.
             if (static_cast<size_t>(end - p) < 3 + ((total + 7) & ~size_t{7})) break;
             const uint16_t base = PackedBase(p[2]);
@@ -204,7 +222,7 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
             case 0xF9: {
                 const unsigned char* head = cursor.take(2);
                 if (head == nullptr) return k;
-                const size_t total = static_cast<size_t>(head[0]) + 1;
+                const size_t total = PackedRun(head[0]);
                 const unsigned char* lows = cursor.take(total);
                 if (lows == nullptr) return k;
                 const uint16_t base = PackedBase(head[1]);
@@ -222,7 +240,7 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
             case 0xFC: {
                 const unsigned char* operands = cursor.take(5);
                 if (operands == nullptr) return k;
-                count = 2 * static_cast<size_t>(operands[0]) + 4;
+                count = PairRun(operands[0]);
                 if (count > room) count = room;
                 FillPattern(at, operands + 1, 4, 2 * count);
                 break;
@@ -230,7 +248,7 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
             case 0xFD: {
                 const unsigned char* operands = cursor.take(3);
                 if (operands == nullptr) return k;
-                count = static_cast<size_t>(operands[0]) + 3;
+                count = FillRun(operands[0]);
                 if (count > room) count = room;
                 FillPattern(at, operands + 1, 2, 2 * count);
                 break;
@@ -239,7 +257,7 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
             case 0xFF: {
                 const unsigned char* operand = cursor.take(1);
                 if (operand == nullptr) return k;
-                count = static_cast<size_t>(*operand) + 2;
+                count = CopyRun(*operand);
                 if (count > room) count = room;
                 CopyFromEarlier(history, 2 * k, 2 * count, 2 * (*code == 0xFE ? 2 * width : width));
                 break;

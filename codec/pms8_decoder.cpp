@@ -10,10 +10,11 @@
 //   FE n         n + 3 pixels, each the one two rows up (history[k - 2W])
 //   FF n         n + 3 pixels, each the one a row up    (history[k - W])
 //
-// Rows come top to bottom in the stream and go into a bottom-up bitmap whose
-// rows are padded to a multiple of 4 bytes; the padding is never written.
-// The same routine decodes the 8-bit alpha plane of a 16-bit picture, whose
-// caller passes the header of the 32-bit output.
+// Rows come top to bottom in the stream and go into the output span with the
+// picture's top row last; the bytes of a row past its W pixels are never
+// written. The same routine decodes the 8-bit alpha plane of a 16-bit
+// picture: the same header, PmsStream::Alpha, which starts the stream at the
+// alpha offset.
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -51,13 +52,34 @@ using pms_detail::kBlock;
 // produced and sets `consumed` to the stream bytes used; the exact loop goes
 // on from there.
 constexpr size_t kLookAhead = 16;
-constexpr size_t kLongestRun = 2 * 255 + 6;
 
-// For the codes FC, FD, FE and FF in turn: pixels n * scale + base, and the
-// code's bytes in all.
+// The run codes FC, FD, FE and FF in turn: pixels n * scale + base, and the
+// code's bytes in all. Both loops count runs by this table.
 constexpr size_t kRunScale[4] = {2, 1, 1, 1};
 constexpr size_t kRunBase[4] = {6, 4, 3, 3};
 constexpr size_t kCodeBytes[4] = {4, 3, 2, 2};
+
+constexpr size_t RunLength(unsigned code, size_t n) { return n * kRunScale[code - 0xFC] + kRunBase[code - 0xFC]; }
+
+constexpr size_t LongestRunInTable() {
+    size_t longest = 0;
+    for (unsigned code = 0xFC; code <= 0xFF; ++code) longest = std::max(longest, RunLength(code, 255));
+    return longest;
+}
+
+constexpr size_t LongestCodeInTable() {
+    size_t longest = 2;  // F8 v
+    for (size_t bytes : kCodeBytes) longest = std::max(longest, bytes);
+    return longest;
+}
+
+// The longest run any code can give: no run in the bulk loop needs clamping.
+constexpr size_t kLongestRun = 2 * 255 + 6;
+static_assert(kLongestRun == LongestRunInTable(), "the bulk loop's capacity margin is the longest run of the code table");
+// The look at the literals reads a whole block, and a code's operands are
+// read unchecked.
+static_assert(kLookAhead >= kBlock && kLookAhead >= LongestCodeInTable(),
+              "the bulk loop's stream margin covers a block and the longest code");
 // How far a run's source moves with each block: a fill's pattern stays put.
 constexpr size_t kSourceStep[4] = {0, 0, kBlock, kBlock};
 // A fill's pattern is parked this far past the run's first slot: beyond the
@@ -122,7 +144,7 @@ size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t w
             // along with the run for a copy and stays on the fill's pattern,
             // parked in slots past the run, for a fill.
             const size_t kind = code - 0xFC;
-            const size_t count = static_cast<size_t>(p[1]) * kRunScale[kind] + kRunBase[kind];
+            const size_t count = RunLength(code, p[1]);
             // Rarely true (a narrow picture, or the first rows), so the test
             // is cheap to guess; bitwise, so that it does not ask `kind` first.
             const bool exactCopy = (k < minimumK[kind]) | (narrow & (kind >= 2));
@@ -223,7 +245,7 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
             case 0xFC: {
                 const unsigned char* operands = cursor.take(3);
                 if (operands == nullptr) return k;
-                count = 2 * static_cast<size_t>(operands[0]) + 6;
+                count = RunLength(*code, operands[0]);
                 if (count > room) count = room;
                 FillPattern(history + k, operands + 1, 2, count);
                 break;
@@ -231,7 +253,7 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
             case 0xFD: {
                 const unsigned char* operands = cursor.take(2);
                 if (operands == nullptr) return k;
-                count = static_cast<size_t>(operands[0]) + 4;
+                count = RunLength(*code, operands[0]);
                 if (count > room) count = room;
                 std::memset(history + k, operands[1], count);
                 break;
@@ -240,7 +262,7 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
             case 0xFF: {
                 const unsigned char* operand = cursor.take(1);
                 if (operand == nullptr) return k;
-                count = static_cast<size_t>(*operand) + 3;
+                count = RunLength(*code, *operand);
                 if (count > room) count = room;
                 CopyFromEarlier(history, k, count, *code == 0xFE ? 2 * width : width);
                 break;

@@ -247,7 +247,9 @@ public:
         : blue_(blue), green_(green), red_(red), next_(blockRowBytes) {}
 
     // The residuals of diagonal s, when all four of its pixels lie inside
-    // the picture (3 <= s - 3 and s <= w - 1).
+    // the picture (3 <= s <= w - 1: lane 0 at column s - 3 >= 0, lane 3 at
+    // column s <= w - 1). RebuildFourRows calls it for 4 <= s <= w - 2 only,
+    // where column 0 and the last column, which are careful, stay out.
     __m128i residuals(std::size_t s) const {
         const std::size_t upper = 2 * s - 1;
         const std::size_t lower = next_ + 2 * s - 5;

@@ -36,6 +36,7 @@ namespace {
 // Rows a plane buffer holds. Every row of a picture the header check admits
 // (at most 400) fits; commands may still run further and are clipped here.
 constexpr uint32_t kPlaneRows = 480;
+static_assert(kPlaneRows >= kVspRowLimit, "a plane buffer holds every row of the tallest picture a header may declare");
 
 // Level v of the 4-bit scale as a byte: the nibble repeated, 17 x v.
 constexpr unsigned char kLevels[16] = {0, 17, 34, 51, 68, 85, 102, 119, 136, 153, 170, 187, 204, 221, 238, 255};

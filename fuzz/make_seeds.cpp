@@ -1,12 +1,13 @@
-// Writes the seed inputs of both fuzz targets from our own writers: every
+// Writes the seed inputs of the fuzz targets from our own writers: every
 // archive and image format, version and decoding path, in small files so that
 // the fuzzers spend their time mutating rather than decoding.
 //
-//   make_seeds DIRECTORY     (writes DIRECTORY/{archive,image,inflate}/seed-*)
+//   make_seeds DIRECTORY     (writes DIRECTORY/<target>/seed-* for every target)
 //
 // Inputs are in the encoding of fuzz/fuzz_inputs.cpp: for the archive target
 // an extension byte and a two-byte head length (0xFFFF: the whole file) before
-// the file; for the image target an extension byte before the file.
+// the file; for the image target an extension byte before the file. The
+// per-codec targets take the bare picture file.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -52,10 +53,24 @@ void ArchiveSeed(const std::filesystem::path& dir, const std::string& name, Exte
     Write(dir / ("seed-" + name), input);
 }
 
+// The per-codec targets that take a picture seed, by the seed's name.
+struct CodecSeedTarget {
+    const char* namePrefix;
+    const char* target;
+};
+constexpr CodecSeedTarget kCodecSeedTargets[] = {
+    {"qnt-", "qnt24"}, {"qnt-", "qnt32"}, {"pms8-", "pms8"}, {"pms16-", "pms16"}, {"vsp-", "vsp"}};
+
 void ImageSeed(const std::filesystem::path& dir, const std::string& name, Extension extension, const Bytes& file) {
     Bytes input = {extension};
     input.insert(input.end(), file.begin(), file.end());
     Write(dir / ("seed-" + name), input);
+    for (const CodecSeedTarget& codec : kCodecSeedTargets) {
+        if (name.rfind(codec.namePrefix, 0) != 0) continue;
+        const std::filesystem::path codecDir = dir.parent_path() / codec.target;
+        std::filesystem::create_directories(codecDir);
+        Write(codecDir / ("seed-" + name), file);
+    }
 }
 
 Bytes Filler(size_t size, unsigned char first) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "tools/torva/options.h"
+
 namespace torva {
 
 CommandLine::CommandLine(const std::vector<std::string>& arguments, const std::vector<std::string>& flags,
@@ -20,20 +22,8 @@ CommandLine::CommandLine(const std::vector<std::string>& arguments, const std::v
             onlyOperands = true;
             continue;
         }
-        std::string name = argument, value;
-        bool hasValue = false;
-        if (argument.compare(0, 2, "--") == 0) {
-            const size_t equals = argument.find('=');
-            if (equals != std::string::npos) {
-                name = argument.substr(0, equals);
-                value = argument.substr(equals + 1);
-                hasValue = true;
-            }
-        } else if (argument.size() > 2) {
-            name = argument.substr(0, 2);
-            value = argument.substr(2);
-            hasValue = true;
-        }
+        std::string name, value;
+        const bool hasValue = SplitOptionArgument(argument, name, value);
         if (known(flags, name) && !hasValue) {
             given_.emplace_back(name, "");
         } else if (known(valued, name)) {

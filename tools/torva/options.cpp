@@ -169,6 +169,22 @@ bool OutputNamesFile(const std::string& output, std::string& format) {
     return true;
 }
 
+bool SplitOptionArgument(const std::string& argument, std::string& name, std::string& value) {
+    name = argument;
+    value.clear();
+    if (argument.compare(0, 2, "--") == 0) {
+        const size_t equals = argument.find('=');
+        if (equals == std::string::npos) return false;
+        name = argument.substr(0, equals);
+        value = argument.substr(equals + 1);
+        return true;
+    }
+    if (argument.size() <= 2) return false;
+    name = argument.substr(0, 2);
+    value = argument.substr(2);
+    return true;
+}
+
 bool ParseOptions(const std::string& command, const std::vector<std::string>& arguments, Options& options,
                   std::string& fault) {
     options.command = command;
@@ -183,21 +199,8 @@ bool ParseOptions(const std::string& command, const std::vector<std::string>& ar
             onlyOperands = true;
             continue;
         }
-        // The option's name and, for "--name=value" and "-xvalue", its value.
-        std::string name = argument, value;
-        bool hasValue = false;
-        if (argument.compare(0, 2, "--") == 0) {
-            const size_t equals = argument.find('=');
-            if (equals != std::string::npos) {
-                name = argument.substr(0, equals);
-                value = argument.substr(equals + 1);
-                hasValue = true;
-            }
-        } else if (argument.size() > 2) {
-            name = argument.substr(0, 2);
-            value = argument.substr(2);
-            hasValue = true;
-        }
+        std::string name, value;
+        const bool hasValue = SplitOptionArgument(argument, name, value);
         const OptionUse* option = FindOption(command, name);
         if (option == nullptr || (hasValue && !option->takesValue)) {
             fault = "unknown option " + argument;

@@ -38,6 +38,10 @@ struct Options {
     std::vector<std::string> operands;
 };
 
+// Splits an option argument into its name and, for "--name=value" and
+// "-xvalue", its attached value; returns whether a value was attached.
+bool SplitOptionArgument(const std::string& argument, std::string& name, std::string& value);
+
 // Parses the arguments after the command name. False with `fault` set for
 // a usage error.
 bool ParseOptions(const std::string& command, const std::vector<std::string>& arguments, Options& options,

@@ -62,7 +62,7 @@ def main():
     print("QNT against inflating the same streams (the colour stream; for qnt32 both streams)")
     print()
     header = ("path", "content", "size", "get_image ns/px", "zlib ns/px", "libdeflate ns/px", "inflate path ns/px",
-              "get_image x zlib", "libdeflate x zlib", "inflate path x zlib")
+              "rebuild ns/px", "get_image x zlib", "libdeflate x zlib", "inflate path x zlib")
     print("| " + " | ".join(header) + " |")
     print("|" + "---|" * len(header))
     for group, t in groups.items():
@@ -72,6 +72,7 @@ def main():
             continue
         row = (path, content, size) + tuple("%.2f" % t[k] for k in ("get_image",)) + ("%.2f" % zlib,) + \
             tuple("%.2f" % t[k] for k in ("libdeflate", "inflate_path")) + \
+            ("%.2f" % t["rebuild"] if "rebuild" in t else "-",) + \
             tuple("%.2f" % (t[k] / zlib) for k in ("get_image", "libdeflate", "inflate_path"))
         print("| " + " | ".join(row) + " |")
 

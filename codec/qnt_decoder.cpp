@@ -422,81 +422,46 @@ inline void StoreDiagonal(unsigned char* const lane[4], std::size_t at, __m128i 
     Store32(lane[3] + at, Lane(v, 3));
 }
 
-// Rebuilds picture rows y .. y + 3 (the group `upper`; y even, y >= 2) and,
-// when `Two`, rows y + 4 .. y + 7 as well (`lower`), which run four diagonals
-// behind. The lower group's top lane takes its upper neighbour from the
-// bottom lane of the upper group's previous diagonal, still in a register, so
-// the two dependency chains run side by side; the upper group's comes from
-// the finished row above.
+// Rebuilds the four picture rows of `group`.
 //
-// Diagonals where a group's lanes may lie outside the picture (the first
-// four and last four of each group) go through the careful step. In between
-// all loads and stores are whole: 4-byte pixels four diagonals at a time,
-// 16 bytes a row; 3-byte pixels one diagonal at a time, 4 bytes a pixel,
-// which the last column, whose fourth byte would leave the row, never takes.
-// (Written out for one and two groups rather than looping over groups: the
-// compiler keeps such loops, and the vectors then live in memory.)
-template <int PixelBytes, bool Two>
-void RebuildRowGroups(const RowGroup& upper, const RowGroup& lower, uint32_t width) {
-    constexpr std::ptrdiff_t kLag = 4;
+// Diagonals where some lanes lie outside the picture (the first four and the
+// last four) go through the careful step. In between all loads and stores are
+// whole. 4-byte pixels take their residuals eight diagonals at a time and go
+// out four diagonals at a time, 16 bytes a row. 3-byte pixels gather each
+// diagonal's residuals on their own and go out one diagonal at a time, 4
+// bytes a pixel, which the last column, whose fourth byte would leave the
+// row, never takes. (For 3-byte pixels the eight-diagonal gathering and
+// 12-byte row stores measured no faster: there the loop is bound by its
+// stores and shuffles alike.)
+template <int PixelBytes>
+void RebuildFourRows(const RowGroup& group, uint32_t width) {
     const std::ptrdiff_t w = width;
-    __m128i a = _mm_setzero_si128();
-    __m128i b = _mm_setzero_si128();
-    const std::ptrdiff_t firstFast = Two ? 2 * kLag : kLag;
+    __m128i v = _mm_setzero_si128();
+    const std::ptrdiff_t firstFast = 4;
     const std::ptrdiff_t endFast = w - 1;
-    const std::ptrdiff_t end = w + 3 + (Two ? kLag : 0);
-    auto careful = [&](std::ptrdiff_t s) {
-        if (s < w + 3) a = CarefulStep<PixelBytes>(upper, a, s, width);
-        if (Two && s >= kLag) b = CarefulStep<PixelBytes>(lower, b, s - kLag, width);
-    };
     std::ptrdiff_t s = 0;
-    for (; s < firstFast && s < end; ++s) careful(s);
+    for (; s < firstFast && s < w + 3; ++s) v = CarefulStep<PixelBytes>(group, v, s, width);
 
-    // laneA[j] + s x PixelBytes: where lane j of the upper group's diagonal s
-    // goes (row 3 - j of the group, column s - (3 - j)); laneB the same for
-    // the lower group's diagonal s - 4.
-    unsigned char* laneA[4];
-    unsigned char* laneB[4];
-    for (int j = 0; j < 4; ++j) {
-        laneA[j] = upper.rows[3 - j] - (3 - j) * PixelBytes;
-        laneB[j] = Two ? lower.rows[3 - j] - (3 - j + kLag) * PixelBytes : nullptr;
-    }
-    for (; s + 8 <= endFast; s += 8) {
-        __m128i da[8], db[8];
-        upper.planes.residuals8(std::size_t(s), da);
-        if (Two) lower.planes.residuals8(std::size_t(s - kLag), db);
+    // lane[j] + s x PixelBytes: where lane j of diagonal s goes (row 3 - j of
+    // the group, column s - (3 - j)).
+    unsigned char* lane[4];
+    for (int j = 0; j < 4; ++j) lane[j] = group.rows[3 - j] - (3 - j) * PixelBytes;
+    for (; PixelBytes == 4 && s + 8 <= endFast; s += 8) {
+        __m128i d[8];
+        group.planes.residuals8(std::size_t(s), d);
         for (int i = 0; i < 8; ++i) {
-            const std::size_t at = std::size_t(s + i) * PixelBytes;
-            if (Two) b = UnpredictLanes(b, _mm_or_si128(_mm_srli_si128(b, 4), _mm_slli_si128(a, 12)), db[i]);
-            a = UnpredictLanes(a, UpperNeighbours(a, upper.above + at), da[i]);
-            if (PixelBytes == 4) {
-                da[i] = a;
-                if (Two) db[i] = b;
-            } else {
-                StoreDiagonal(laneA, at, a);
-                if (Two) StoreDiagonal(laneB, at, b);
-            }
+            v = UnpredictLanes(v, UpperNeighbours(v, group.above + std::size_t(s + i) * PixelBytes), d[i]);
+            d[i] = v;
         }
-        if (PixelBytes == 4) {
-            StoreFourDiagonals(laneA, std::size_t(s) * PixelBytes, da);
-            StoreFourDiagonals(laneA, std::size_t(s + 4) * PixelBytes, da + 4);
-            if (Two) {
-                StoreFourDiagonals(laneB, std::size_t(s) * PixelBytes, db);
-                StoreFourDiagonals(laneB, std::size_t(s + 4) * PixelBytes, db + 4);
-            }
-        }
+        StoreFourDiagonals(lane, std::size_t(s) * PixelBytes, d);
+        StoreFourDiagonals(lane, std::size_t(s + 4) * PixelBytes, d + 4);
     }
     for (; s < endFast; ++s) {
         const std::size_t at = std::size_t(s) * PixelBytes;
-        if (Two) {
-            const __m128i up = _mm_or_si128(_mm_srli_si128(b, 4), _mm_slli_si128(a, 12));
-            b = UnpredictLanes(b, up, lower.planes.residuals(std::size_t(s - kLag)));
-            StoreDiagonal(laneB, at, b);
-        }
-        a = UnpredictLanes(a, UpperNeighbours(a, upper.above + at), upper.planes.residuals(std::size_t(s)));
-        StoreDiagonal(laneA, at, a);
+        v = UnpredictLanes(v, UpperNeighbours(v, group.above + at), group.planes.residuals(std::size_t(s)));
+        StoreDiagonal(lane, at, v);
     }
-    for (; s < end; ++s) careful(s);
+    for (; s < w + 3; ++s) v = CarefulStep<PixelBytes>(group, v, s, width);
 }
 #endif
 
@@ -526,14 +491,7 @@ void RebuildColour(unsigned char* pixels, uint64_t stride, const unsigned char* 
                             rowOf(first - 1),
                             Wavefront(blue + start, green + start, red + start, blockRowBytes)};
         };
-        for (; uint64_t{y} + 7 < g.height; y += 8) {
-            RebuildRowGroups<PixelBytes, true>(groupOf(y), groupOf(y + 4), g.width);
-        }
-        if (uint64_t{y} + 3 < g.height) {
-            const RowGroup only = groupOf(y);
-            RebuildRowGroups<PixelBytes, false>(only, only, g.width);
-            y += 4;
-        }
+        for (; uint64_t{y} + 3 < g.height; y += 4) RebuildFourRows<PixelBytes>(groupOf(y), g.width);
     }
 #else
     (void)wavefront;

@@ -128,11 +128,12 @@ INSTANTIATE_TEST_SUITE_P(Sizes, QntFilterEquivalenceTest,
                                            Size{6, 10}, Size{7, 11}, Size{8, 13}, Size{9, 14}, Size{1, 33},
                                            Size{3, 100}, Size{24, 6}, Size{25, 7}, Size{100, 10},
                                            Size{257, 19}, Size{640, 14},
-                                           // two four-row groups at once: heights 2 + 8k + 0..7;
                                            // alpha sixteen rows at once: heights 1 + 16k + 0..15,
-                                           // widths below, at and past one sixteen-column step
+                                           // widths below, at and past one sixteen-column step;
+                                           // colour eight diagonals a step: widths around 8k + 9
                                            Size{9, 10}, Size{12, 17}, Size{31, 40}, Size{32, 17},
-                                           Size{47, 33}, Size{48, 49}, Size{63, 18}, Size{100, 65}),
+                                           Size{47, 33}, Size{48, 49}, Size{63, 18}, Size{100, 65}, Size{13, 6},
+                                           Size{21, 10}),
                          [](const ::testing::TestParamInfo<Size>& info) {
                              return std::to_string(info.param.w) + "x" + std::to_string(info.param.h);
                          });

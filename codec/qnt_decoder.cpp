@@ -267,9 +267,9 @@ public:
     // into `out`. From each plane one 16-byte load per block row: in the
     // upper block row, from byte 2s - 1, byte pair k holds lane 2 then lane 3
     // of diagonal s + k; in the lower one, from byte 2s - 5, lanes 0 and 1.
-    // Interleaving the planes' bytes and then the two block rows' pairs gives
-    // the diagonals' vectors with a dozen unpacks each block row, where
-    // gathering each diagonal's six pairs on its own takes twice as many.
+    // Interleaving the planes' bytes, then the two block rows' pairs, gives
+    // the eight vectors in 24 unpacks, where gathering each diagonal's six
+    // pairs on its own takes eight inserts and unpacks a diagonal.
     void residuals8(std::size_t s, __m128i out[8]) const {
         __m128i lower[4], upper[4];
         Pixels(next_ + 2 * s - 5, lower);
@@ -428,11 +428,9 @@ inline void StoreDiagonal(unsigned char* const lane[4], std::size_t at, __m128i 
 // last four) go through the careful step. In between all loads and stores are
 // whole. 4-byte pixels take their residuals eight diagonals at a time and go
 // out four diagonals at a time, 16 bytes a row. 3-byte pixels gather each
-// diagonal's residuals on their own and go out one diagonal at a time, 4
-// bytes a pixel, which the last column, whose fourth byte would leave the
-// row, never takes. (For 3-byte pixels the eight-diagonal gathering and
-// 12-byte row stores measured no faster: there the loop is bound by its
-// stores and shuffles alike.)
+// diagonal's residuals on their own (eight at a time measured no faster for
+// them) and go out one diagonal at a time, 4 bytes a pixel, which the last
+// column, whose fourth byte would leave the row, never takes.
 template <int PixelBytes>
 void RebuildFourRows(const RowGroup& group, uint32_t width) {
     const std::ptrdiff_t w = width;

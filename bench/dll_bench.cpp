@@ -4,9 +4,10 @@
 // same streams in the same run:
 //   zlib        zlib's uncompress of the streams the decoder inflates (the
 //               colour stream, and the alpha stream for 32-bit pictures)
-//   libdeflate  libdeflate alone on the same streams
-//   inflate     the library's inflate path on them (libdeflate and the walk
-//               that keeps zlib's verdicts)
+//   libdeflate  libdeflate alone on the same streams (the library's own
+//               build of it, as strict as zlib)
+//   inflate     the library's inflate path on them (libdeflate, with zlib
+//               asked whenever libdeflate refuses a stream)
 //   memcpy      a copy of as many bytes as the bitmap's pixels
 //   block       the block KRV_GetImage hands over (GlobalAlloc of the
 //               movable, zero-filled block, the headers plus 4 x w x h bytes),

@@ -23,7 +23,7 @@
 // are ignored; a stream that fills the capacity exactly is accepted, one byte
 // more is refused; the checksum is verified.
 //
-// Asked always: an empty output buffer (`uncompress` then inflates into a
+// Asked always: a source too short to be a stream, an empty output buffer (`uncompress` then inflates into a
 // one-byte buffer of its own, with results of its own) and lengths beyond 32
 // bits (zlib inflates them in pieces). And when libdeflate's decompressor
 // cannot be allocated: zlib then reports Z_MEM_ERROR if it cannot allocate
@@ -42,6 +42,10 @@
 namespace torva {
 namespace {
 
+// Two header bytes, one byte of deflate data and the four of the checksum.
+// Anything shorter is zlib's to judge (and may come with no bytes at all).
+constexpr unsigned long kShortestStream = 7;
+
 int AskZlib(unsigned char* dest, unsigned long* destLen, const unsigned char* source, unsigned long sourceLen) {
     uLongf length = *destLen;
     const int result = uncompress(dest, &length, source, sourceLen);
@@ -54,7 +58,7 @@ int AskZlib(unsigned char* dest, unsigned long* destLen, const unsigned char* so
 int InflateLikeUncompress(unsigned char* dest, unsigned long* destLen, const unsigned char* source,
                           unsigned long sourceLen) {
     const unsigned long capacity = *destLen;
-    if (capacity == 0 || capacity > UINT32_MAX || sourceLen > UINT32_MAX) {
+    if (capacity == 0 || capacity > UINT32_MAX || sourceLen < kShortestStream || sourceLen > UINT32_MAX) {
         return AskZlib(dest, destLen, source, sourceLen);
     }
     libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();

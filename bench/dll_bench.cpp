@@ -4,17 +4,20 @@
 // same streams in the same run:
 //   zlib        zlib's uncompress of the streams the decoder inflates (the
 //               colour stream, and the alpha stream for 32-bit pictures)
-//   libdeflate  libdeflate alone on the same streams
-//   inflate     the library's inflate path on them (libdeflate and the walk
-//               that keeps zlib's verdicts)
+//   libdeflate  libdeflate alone on the same streams (the library's own
+//               build of it, as strict as zlib)
+//   inflate     the library's inflate path on them (libdeflate, with zlib
+//               asked whenever libdeflate refuses a stream)
 //   memcpy      a copy of as many bytes as the bitmap's pixels
 //   decode      the decoder's work after the inflate alone (prediction
 //               filter, block order, alpha) on streams inflated beforehand,
 //               into a bitmap allocated beforehand; the same code the DLL
 //               runs, linked into this program with the same flags
-//   scratch     the decoder's scratch buffer (its size for this picture)
-//               taken from the heap, every byte written once, and released:
-//               under this host large blocks come as fresh pages every call
+//   scratch     a fresh heap buffer of the decoder's scratch size for this
+//               picture, every byte written once, and released: what the
+//               scratch would cost each call if it were not kept between
+//               calls (under Wine, as under Windows, blocks this large come
+//               as fresh pages)
 //   block       the block KRV_GetImage hands over (GlobalAlloc of the
 //               movable, zero-filled block, the headers plus 4 x w x h bytes),
 //               every byte of it written once, then freed: what any call pays

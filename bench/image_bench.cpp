@@ -3,6 +3,10 @@
 //   zlib_uncompress  zlib's one-call inflate of the QNT colour stream alone
 //   zlib_uncompress_both  the same of both streams of a QNT with alpha
 //   libdeflate       libdeflate alone on the streams the QNT decoder inflates
+//                    (the build compiled into the library, as strict as zlib)
+//   libdeflate_debian  Debian's own, unmodified libdeflate on the same
+//                    streams, when its shared library can be loaded: what
+//                    the strictness costs
 //   inflate_path     the library's inflate (libdeflate with zlib's verdicts)
 //                    on the same streams
 //   memcpy           a copy of as many bytes as the output bitmap's pixels
@@ -15,6 +19,7 @@
 // encoder would write them: the random mix the tests use for coverage makes
 // the decoders' branches far less predictable than real files do.
 #include <benchmark/benchmark.h>
+#include <dlfcn.h>
 #include <libdeflate.h>
 #include <zlib.h>
 
@@ -311,7 +316,30 @@ void DecodeAlone(benchmark::State& state, Path path, Content content, uint32_t w
 // One-call inflates of the QNT colour stream alone or, for QNT with alpha, of
 // both streams as the decoder must inflate them, each into a preallocated
 // buffer: zlib's uncompress, libdeflate alone, and the library's inflate path.
-enum class Engine { Zlib, Libdeflate, InflatePath };
+enum class Engine { Zlib, Libdeflate, LibdeflateDebian, InflatePath };
+
+// Debian's libdeflate, loaded privately so that its symbols stay apart from
+// the build linked into this program.
+struct DebianLibdeflate {
+    decltype(&libdeflate_alloc_decompressor) alloc = nullptr;
+    decltype(&libdeflate_zlib_decompress) zlibDecompress = nullptr;
+    decltype(&libdeflate_free_decompressor) free = nullptr;
+};
+
+const DebianLibdeflate* LoadDebianLibdeflate() {
+    static const DebianLibdeflate* loaded = [] () -> const DebianLibdeflate* {
+        void* library = dlopen("libdeflate.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (library == nullptr) return nullptr;
+        static DebianLibdeflate functions;
+        functions.alloc = reinterpret_cast<decltype(functions.alloc)>(dlsym(library, "libdeflate_alloc_decompressor"));
+        functions.zlibDecompress =
+            reinterpret_cast<decltype(functions.zlibDecompress)>(dlsym(library, "libdeflate_zlib_decompress"));
+        functions.free = reinterpret_cast<decltype(functions.free)>(dlsym(library, "libdeflate_free_decompressor"));
+        if (!functions.alloc || !functions.zlibDecompress || !functions.free) return nullptr;
+        return &functions;
+    }();
+    return loaded;
+}
 
 bool InflateWith(Engine engine, libdeflate_decompressor* decompressor, Bytes& out, const unsigned char* in,
                  uint32_t inSize) {
@@ -324,6 +352,11 @@ bool InflateWith(Engine engine, libdeflate_decompressor* decompressor, Bytes& ou
             size_t length = 0;
             return libdeflate_zlib_decompress(decompressor, in, inSize, out.data(), out.size(), &length) ==
                    LIBDEFLATE_SUCCESS;
+        }
+        case Engine::LibdeflateDebian: {
+            size_t length = 0;
+            return LoadDebianLibdeflate()->zlibDecompress(decompressor, in, inSize, out.data(), out.size(),
+                                                          &length) == LIBDEFLATE_SUCCESS;
         }
         case Engine::InflatePath: {
             unsigned long length = static_cast<unsigned long>(out.size());
@@ -338,7 +371,9 @@ void Inflate(benchmark::State& state, const Prepared& p, bool bothStreams, Engin
     Bytes alphaRaw(size_t{p.height} * ((p.width + 1) & ~1u) + 4096);
     const unsigned char* colour = p.file.data() + p.qnt.colourOffset;
     const unsigned char* alpha = colour + p.qnt.colourSize;
-    libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
+    const bool debian = engine == Engine::LibdeflateDebian;
+    libdeflate_decompressor* decompressor =
+        debian ? LoadDebianLibdeflate()->alloc() : libdeflate_alloc_decompressor();
     for (auto _ : state) {
         if (!InflateWith(engine, decompressor, raw, colour, p.qnt.colourSize) ||
             (bothStreams && !InflateWith(engine, decompressor, alphaRaw, alpha, p.qnt.alphaSize))) {
@@ -347,7 +382,7 @@ void Inflate(benchmark::State& state, const Prepared& p, bool bothStreams, Engin
         }
         benchmark::ClobberMemory();
     }
-    libdeflate_free_decompressor(decompressor);
+    (debian ? LoadDebianLibdeflate()->free : libdeflate_free_decompressor)(decompressor);
     SetPixels(state, p);
 }
 
@@ -384,6 +419,10 @@ void ZlibUncompressBoth(benchmark::State& state, Path path, Content content, uin
 
 void LibdeflateAlone(benchmark::State& state, Path path, Content content, uint32_t w, uint32_t h) {
     Inflate(state, Picture(path, content, w, h), path == Path::Qnt32, Engine::Libdeflate);
+}
+
+void LibdeflateDebianAlone(benchmark::State& state, Path path, Content content, uint32_t w, uint32_t h) {
+    Inflate(state, Picture(path, content, w, h), path == Path::Qnt32, Engine::LibdeflateDebian);
 }
 
 void InflatePath(benchmark::State& state, Path path, Content content, uint32_t w, uint32_t h) {
@@ -459,6 +498,9 @@ bool RegisterAll() {
                 if (path == Path::Qnt32) Register("zlib_uncompress_both", ZlibUncompressBoth, path, content, s.w, s.h);
                 if (path == Path::Qnt24 || path == Path::Qnt32) {
                     Register("libdeflate", LibdeflateAlone, path, content, s.w, s.h);
+                    if (LoadDebianLibdeflate() != nullptr) {
+                        Register("libdeflate_debian", LibdeflateDebianAlone, path, content, s.w, s.h);
+                    }
                     Register("inflate_path", InflatePath, path, content, s.w, s.h);
                     Register("rebuild", RebuildAlone, path, content, s.w, s.h);
                 }

@@ -82,8 +82,12 @@ endif()
 # The man page carries the project version.
 configure_file(doc/torva.1 ${PROJECT_BINARY_DIR}/doc/torva.1 @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/doc/torva.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES README.md CHANGES DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES README.md CHANGES THIRD-PARTY-NOTICES DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
+# libdeflate is compiled into the library (cmake/libdeflate.cmake); its
+# licence travels with it.
+file(GLOB TORVA_LIBDEFLATE_LICENCE ${PROJECT_SOURCE_DIR}/third_party/src/libdeflate-*/COPYING)
+install(FILES ${TORVA_LIBDEFLATE_LICENCE} DESTINATION ${CMAKE_INSTALL_DOCDIR}/licences RENAME libdeflate.txt)
 
 # pkg-config: written at install time, so that the prefix is the one
 # installed to (cmake --install --prefix, or /usr in the package).

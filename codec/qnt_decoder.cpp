@@ -37,7 +37,7 @@
 
 #include "base/byte_cursor.h"
 #include "base/checked_size.h"
-#include "base/heap_buffer.h"
+#include "base/reusable_buffer.h"
 #include "codec/inflate.h"
 #include "codec/qnt_alpha_band.h"
 
@@ -554,7 +554,7 @@ uint64_t ColourPixelsProduced(const Geometry& g, uint64_t produced) {
 // zeros up to the capacity. That is the same as zero-filling the whole buffer
 // before inflating, without writing the part inflate overwrites anyway. After
 // a failure nothing reads the scratch, so its contents do not matter.
-DecodeStatus InflateColour(HeapBuffer* scratch, uint64_t capacity, const unsigned char* colourData,
+DecodeStatus InflateColour(ReusableBuffer* scratch, uint64_t capacity, const unsigned char* colourData,
                            const Geometry& g, uint64_t* produced) {
     if (!AllocationFits(capacity)) return DecodeStatus::TooLarge;
     if (!scratch->allocateUninitialised(static_cast<uint32_t>(capacity))) return DecodeStatus::OutOfMemory;
@@ -606,7 +606,7 @@ DecodeResult DecodeQnt24With(const QntHeader& header, ByteSpan file, PixelSpan o
     // picture inflates in full, and the rows never read past the scratch.
     const uint64_t stride = RowStride(g.width, 24);
     const uint64_t capacity = std::max(stride * g.height, 3 * PlaneBytes(g)) + kScratchSlack;
-    HeapBuffer scratch;
+    ReusableBuffer scratch;
     uint64_t produced = 0;
     const DecodeStatus inflated = InflateColour(&scratch, capacity, colourData, g, &produced);
     if (inflated != DecodeStatus::Complete) return Failed(inflated);
@@ -625,7 +625,7 @@ DecodeResult DecodeQnt32With(const QntHeader& header, ByteSpan file, PixelSpan o
     // 3 x (w+1) x (h+1) always holds the three planes and the alpha rows
     // (h x (w rounded up to even) bytes).
     const uint64_t capacity = uint64_t{3} * (uint64_t{g.width} + 1) * (uint64_t{g.height} + 1) + kScratchSlack;
-    HeapBuffer scratch;
+    ReusableBuffer scratch;
     uint64_t produced = 0;
     const DecodeStatus inflated = InflateColour(&scratch, capacity, colourData, g, &produced);
     if (inflated != DecodeStatus::Complete) return Failed(inflated);

@@ -12,12 +12,4 @@ namespace torva {
 int InflateLikeUncompress(unsigned char* dest, unsigned long* destLen, const unsigned char* source,
                           unsigned long sourceLen);
 
-namespace inflate_detail {
-// The same, with libdeflate tried first whatever the proportions of input
-// and output (InflateLikeUncompress leaves poorly compressed streams to zlib
-// at once). Tests and the fuzz target hold both against zlib.
-int InflateThroughLibdeflate(unsigned char* dest, unsigned long* destLen, const unsigned char* source,
-                             unsigned long sourceLen);
-}  // namespace inflate_detail
-
 }  // namespace torva

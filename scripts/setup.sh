@@ -19,9 +19,11 @@ ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 
 [ -f /usr/include/zlib.h ] || need+=(zlib1g-dev)
 # libpng reads back the PNGs that torva writes, in its tests.
 [ -f /usr/include/png.h ] || need+=(libpng-dev)
-# libdeflate: inflate, deflate and CRC-32; libspng: PNG input for authoring.
-[ -f /usr/include/libdeflate.h ] || need+=(libdeflate-dev)
+# libspng: PNG input for authoring. libdeflate (inflate, deflate and CRC-32)
+# is compiled in every build from Debian's source package (fetched below),
+# with a patch of ours applied by `patch`.
 [ -f /usr/include/spng.h ] || need+=(libspng-dev)
+command -v patch >/dev/null || need+=(patch)
 [ -d /usr/src/googletest ] || need+=(googletest libgtest-dev)
 command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686-posix)
 [ -f /usr/i686-w64-mingw32/lib/libz.a ] || need+=(libz-mingw-w64-dev)
@@ -56,8 +58,9 @@ if [ ! -f "${WINEPREFIX:-$HOME/.wine}/system.reg" ]; then
   wineserver -w 2>/dev/null || true
 fi
 
-# Third-party libraries that the Windows and browser builds compile from
-# Debian's source packages (natively the -dev packages are used). Each lands
+# Third-party libraries compiled from Debian's source packages: libdeflate
+# in every build, libspng and zlib in the Windows and browser builds
+# (natively their -dev packages are used). Each lands
 # in third_party/src/NAME-VERSION/, fetched once; the CMake targets that
 # build them live in cmake/.
 source_packages=(libdeflate libspng zlib)

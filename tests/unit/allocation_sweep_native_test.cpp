@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "base/reusable_buffer.h"
 #include "platform/standin/standin_control.h"
 #include "plugin/entry_points.h"
 #include "tests/support/test_support.h"
@@ -64,6 +65,9 @@ struct ImageCall {
 
 ImageCall GetImage(const HostRecord& record, int32_t mode, long failAllocation) {
     ImageCall call;
+    // Each call starts without a scratch kept from the call before, so that
+    // it makes every allocation it can.
+    torva::ReleaseKeptBuffer();
     standin::FailAllocationAfter(failAllocation);
     call.result = KRV_GetImage(record.get(), &call.handle, &call.size, mode);
     call.allocations = standin::AllocationsSinceArm();

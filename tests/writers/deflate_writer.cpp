@@ -309,6 +309,14 @@ const std::vector<DeflateCase>& DeflateCases() {
                  return Bytes(4, 'a');
              });
          }},
+        {"empty_distance_code_without_matches", Z_OK,
+         [] {
+             return Make([](BitWriter& w) {
+                 Dynamic d(w, CompleteLiteralLengths(), std::vector<int>(1, 0), true);
+                 d.symbol('a'), d.symbol('b'), d.symbol(256);
+                 return Bytes{'a', 'b'};
+             });
+         }},
         {"one_bit_distance_code_pattern_1", Z_DATA_ERROR,
          [] {
              return Make([](BitWriter& w) {

@@ -9,6 +9,15 @@
 //   inflate     the library's inflate path on them (libdeflate, with zlib
 //               asked whenever libdeflate refuses a stream)
 //   memcpy      a copy of as many bytes as the bitmap's pixels
+//   decode      the decoder's work after the inflate alone (prediction
+//               filter, block order, alpha) on streams inflated beforehand,
+//               into a bitmap allocated beforehand; the same code the DLL
+//               runs, linked into this program with the same flags
+//   scratch     a fresh heap buffer of the decoder's scratch size for this
+//               picture, every byte written once, and released: what the
+//               scratch would cost each call if it were not kept between
+//               calls (under Wine, as under Windows, blocks this large come
+//               as fresh pages)
 //   block       the block KRV_GetImage hands over (GlobalAlloc of the
 //               movable, zero-filled block, the headers plus 4 x w x h bytes),
 //               every byte of it written once, then freed: what any call pays
@@ -25,10 +34,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "bench/bench_pictures.h"
+#include "codec/qnt_decoder.h"
 #include "codec/zlib_inflate.h"
 #include "plugin/records.h"
 #include "tests/support/test_support.h"
@@ -121,7 +132,34 @@ void Row(GetImageFunction getImage, Content content, uint32_t w, uint32_t h, boo
         return torva::InflateLikeUncompress(raw.data(), &a, colour, colourSize) == Z_OK &&
                (!alpha || torva::InflateLikeUncompress(alphaRaw.data(), &b, alphaStream, alphaSize) == Z_OK);
     };
+    {
+        uLongf a = static_cast<uLongf>(raw.size()), b = static_cast<uLongf>(alphaRaw.size());
+        if (uncompress(raw.data(), &a, colour, colourSize) != Z_OK ||
+            (alpha && uncompress(alphaRaw.data(), &b, alphaStream, alphaSize) != Z_OK)) {
+            std::fprintf(stderr, "the bench picture does not inflate\n");
+            std::exit(1);
+        }
+    }
     const size_t outputBytes = alpha ? 4 * n : ((size_t{w} * 3 + 3) & ~size_t{3}) * h;
+    Bytes pixels(outputBytes);
+    const auto decode = [&] {
+        const torva::PixelSpan out{pixels.data(), outputBytes / h, h};
+        torva::qnt_detail::RebuildPixels(out, w, h, raw.data(), alpha ? alphaRaw.data() : nullptr);
+        return true;
+    };
+    // As the decoders size it: the larger of the bitmap and the planes for
+    // 24-bit pictures, 3 x (w+1) x (h+1) with alpha; and the slack.
+    const size_t scratchBytes =
+        (alpha ? 3 * size_t{w + 1} * (h + 1) : std::max(outputBytes, 12 * size_t{(w + 1) / 2} * ((h + 1) / 2))) +
+        4096;
+    const auto scratch = [&] {
+        unsigned char* buffer = new (std::nothrow) unsigned char[scratchBytes];
+        if (buffer == nullptr) return false;
+        std::memset(buffer, 1, scratchBytes);
+        const bool written = buffer[scratchBytes / 2] == 1;
+        delete[] buffer;
+        return written;
+    };
     Bytes from(outputBytes, 1), to(outputBytes);
     const auto copy = [&] {
         std::memcpy(to.data(), from.data(), outputBytes);
@@ -146,11 +184,11 @@ void Row(GetImageFunction getImage, Content content, uint32_t w, uint32_t h, boo
     };
 
     const double get = CpuPerCall(call), z = CpuPerCall(zlib), l = CpuPerCall(deflate), i = CpuPerCall(inflate),
-                 m = CpuPerCall(copy), b = CpuPerCall(block);
+                 m = CpuPerCall(copy), b = CpuPerCall(block), d = CpuPerCall(decode), s = CpuPerCall(scratch);
     const double px = double(n);
-    std::printf("| %s | %s | %ux%u | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n",
+    std::printf("| %s | %s | %ux%u | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n",
                 alpha ? "qnt32" : "qnt24", torvabench::ContentName(content), w, h, get / px, z / px, l / px, i / px,
-                m / px, b / px, get / z, l / z, i / z);
+                d / px, s / px, m / px, b / px, get / z, l / z, i / z);
     std::fflush(stdout);
 }
 
@@ -169,9 +207,9 @@ int main(int argc, char** argv) {
         reinterpret_cast<GetImageFunction>(reinterpret_cast<void*>(GetProcAddress(module, "KRV_GetImage")));
     std::printf("CPU ns/px, median of %d runs of at least %.2f s; ratios over zlib's uncompress of the same streams\n\n",
                 g_repetitions, g_minimumSeconds);
-    std::printf("| path | content | size | get_image | zlib | libdeflate | inflate path | memcpy | block | "
-                "get_image x zlib | libdeflate x zlib | inflate path x zlib |\n"
-                "|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+    std::printf("| path | content | size | get_image | zlib | libdeflate | inflate path | decode | scratch | memcpy | "
+                "block | get_image x zlib | libdeflate x zlib | inflate path x zlib |\n"
+                "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (Content content : {Content::Photo, Content::Flat}) {
         for (bool alpha : {false, true}) {
             Row(getImage, content, 1024, 768, alpha);

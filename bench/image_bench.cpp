@@ -386,6 +386,29 @@ void Inflate(benchmark::State& state, const Prepared& p, bool bothStreams, Engin
     SetPixels(state, p);
 }
 
+// The QNT decoder's work after the inflate alone (prediction filter, block
+// order, alpha) on streams inflated beforehand, into a bitmap allocated
+// beforehand.
+void RebuildAlone(benchmark::State& state, Path path, Content content, uint32_t w, uint32_t h) {
+    const Prepared& p = Picture(path, content, w, h);
+    const bool alpha = path == Path::Qnt32;
+    Bytes raw(p.colourRawBytes + 4096);
+    Bytes alphaRaw(size_t{h} * ((w + 1) & ~1u) + 4096);
+    const unsigned char* colour = p.file.data() + p.qnt.colourOffset;
+    if (!InflateWith(Engine::Zlib, nullptr, raw, colour, p.qnt.colourSize) ||
+        (alpha && !InflateWith(Engine::Zlib, nullptr, alphaRaw, colour + p.qnt.colourSize, p.qnt.alphaSize))) {
+        state.SkipWithError("inflate failed");
+        return;
+    }
+    Bytes pixels(p.outputBytes);
+    const torva::PixelSpan out{pixels.data(), p.outputBytes / h, h};
+    for (auto _ : state) {
+        torva::qnt_detail::RebuildPixels(out, w, h, raw.data(), alpha ? alphaRaw.data() : nullptr);
+        benchmark::ClobberMemory();
+    }
+    SetPixels(state, p);
+}
+
 void ZlibUncompress(benchmark::State& state, Path path, Content content, uint32_t w, uint32_t h) {
     Inflate(state, Picture(path, content, w, h), false, Engine::Zlib);
 }
@@ -479,6 +502,7 @@ bool RegisterAll() {
                         Register("libdeflate_debian", LibdeflateDebianAlone, path, content, s.w, s.h);
                     }
                     Register("inflate_path", InflatePath, path, content, s.w, s.h);
+                    Register("rebuild", RebuildAlone, path, content, s.w, s.h);
                 }
                 Register("memcpy", Memcpy, path, content, s.w, s.h);
                 Register("zeroed_block", ZeroedBlock, path, content, s.w, s.h);

@@ -62,8 +62,8 @@ def main():
     print("QNT against inflating the same streams (the colour stream; for qnt32 both streams)")
     print()
     header = ("path", "content", "size", "get_image ns/px", "zlib ns/px", "libdeflate ns/px",
-              "Debian libdeflate ns/px", "inflate path ns/px", "get_image x zlib", "libdeflate x zlib",
-              "Debian libdeflate x zlib", "inflate path x zlib")
+              "Debian libdeflate ns/px", "inflate path ns/px", "rebuild ns/px", "get_image x zlib",
+              "libdeflate x zlib", "Debian libdeflate x zlib", "inflate path x zlib")
     print("| " + " | ".join(header) + " |")
     print("|" + "---|" * len(header))
     for group, t in groups.items():
@@ -73,7 +73,7 @@ def main():
             continue
         keys = ("get_image", "libdeflate", "libdeflate_debian", "inflate_path")
         row = (path, content, size, "%.2f" % t["get_image"], "%.2f" % zlib) + \
-            tuple("%.2f" % t[k] if k in t else "-" for k in keys[1:]) + \
+            tuple("%.2f" % t[k] if k in t else "-" for k in keys[1:] + ("rebuild",)) + \
             tuple("%.2f" % (t[k] / zlib) if k in t else "-" for k in keys)
         print("| " + " | ".join(row) + " |")
 

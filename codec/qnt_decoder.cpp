@@ -39,6 +39,7 @@
 #include "base/checked_size.h"
 #include "base/reusable_buffer.h"
 #include "codec/inflate.h"
+#include "codec/qnt_alpha_band.h"
 
 namespace torva {
 namespace {
@@ -262,6 +263,23 @@ public:
         return Interleave(v);
     }
 
+    // The residuals of the eight diagonals s .. s + 7 (4 <= s, s + 7 <= w - 2),
+    // into `out`. From each plane one 16-byte load per block row: in the
+    // upper block row, from byte 2s - 1, byte pair k holds lane 2 then lane 3
+    // of diagonal s + k; in the lower one, from byte 2s - 5, lanes 0 and 1.
+    // Interleaving the planes' bytes, then the two block rows' pairs, gives
+    // the eight vectors in 24 unpacks, where gathering each diagonal's six
+    // pairs on its own takes eight inserts and unpacks a diagonal.
+    void residuals8(std::size_t s, __m128i out[8]) const {
+        __m128i lower[4], upper[4];
+        Pixels(next_ + 2 * s - 5, lower);
+        Pixels(2 * s - 1, upper);
+        for (int i = 0; i < 4; ++i) {
+            out[2 * i] = _mm_unpacklo_epi64(lower[i], upper[i]);
+            out[2 * i + 1] = _mm_unpackhi_epi64(lower[i], upper[i]);
+        }
+    }
+
     // The same for any diagonal, lanes outside the picture read as 0 and no
     // byte outside the block rows is read.
     __m128i residualsAt(std::ptrdiff_t s, uint32_t width) const {
@@ -277,6 +295,23 @@ public:
     }
 
 private:
+    // The 16 bytes from `at` of each plane, as 4-byte pixels (blue, green,
+    // red, 0): pixels 0-3 in quad[0], 4-7 in quad[1] and so on.
+    void Pixels(std::size_t at, __m128i quad[4]) const {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blue_ + at));
+        const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(green_ + at));
+        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(red_ + at));
+        const __m128i blueGreenLow = _mm_unpacklo_epi8(b, g);
+        const __m128i blueGreenHigh = _mm_unpackhi_epi8(b, g);
+        const __m128i redLow = _mm_unpacklo_epi8(r, zero);
+        const __m128i redHigh = _mm_unpackhi_epi8(r, zero);
+        quad[0] = _mm_unpacklo_epi16(blueGreenLow, redLow);
+        quad[1] = _mm_unpackhi_epi16(blueGreenLow, redLow);
+        quad[2] = _mm_unpacklo_epi16(blueGreenHigh, redHigh);
+        quad[3] = _mm_unpackhi_epi16(blueGreenHigh, redHigh);
+    }
+
     static int Load16(const unsigned char* p) {
         uint16_t v;
         std::memcpy(&v, p, 2);
@@ -297,11 +332,19 @@ private:
     std::size_t next_;
 };
 
-// Byte-wise floor((left + above) / 2) - residual.
+// Byte-wise floor((left + above) / 2) - residual. The rounding average
+// rounds up, one too many exactly when left + above is odd.
 inline __m128i UnpredictLanes(__m128i left, __m128i above, __m128i residual) {
-    const __m128i low = _mm_set1_epi8(0x7F);
-    const __m128i half = _mm_and_si128(_mm_srli_epi16(_mm_xor_si128(left, above), 1), low);
-    return _mm_sub_epi8(_mm_add_epi8(_mm_and_si128(left, above), half), residual);
+    const __m128i odd = _mm_and_si128(_mm_xor_si128(left, above), _mm_set1_epi8(1));
+    return _mm_sub_epi8(_mm_sub_epi8(_mm_avg_epu8(left, above), odd), residual);
+}
+
+// The pixel above lane 3 (row y at column s) in lane 3, lanes 0 to 2 moved
+// down by one from `v`: the upper neighbours of the next diagonal's pixels.
+inline __m128i UpperNeighbours(__m128i v, const unsigned char* top) {
+    uint32_t pixel;
+    std::memcpy(&pixel, top, 4);
+    return _mm_or_si128(_mm_srli_si128(v, 4), _mm_slli_si128(_mm_cvtsi32_si128(int(pixel)), 12));
 }
 
 inline uint32_t Lane(__m128i v, int lane) {
@@ -315,74 +358,108 @@ inline uint32_t Lane(__m128i v, int lane) {
 
 inline void Store32(unsigned char* p, uint32_t v) { std::memcpy(p, &v, 4); }
 
-// Rebuilds picture rows y .. y + 3 (y even, y >= 2). `rows[i]` is row y + i
-// in the bitmap, `above` row y - 1; `blue`, `green` and `red` point at block
-// row y / 2 of each plane, which is followed by block row y / 2 + 1.
-//
-// Diagonals 0 to 3 and the last four, where some lanes lie outside the
-// picture, go through one careful step: exact loads, column 0 taken from the
-// pixel above alone, and 3-byte stores of the lanes inside. Everything in
-// between takes whole 4-byte loads and stores: a 24-bit pixel's fourth byte
-// is the next pixel's blue, which is rebuilt one diagonal later, and the
-// last column, whose fourth byte would leave the row, is always careful.
+// Four picture rows y .. y + 3 of the wavefront (y even): `rows[i]` is row
+// y + i in the bitmap, `above` row y - 1, and `planes` reads block rows y / 2
+// and y / 2 + 1.
+struct RowGroup {
+    unsigned char* rows[4];
+    const unsigned char* above;
+    Wavefront planes;
+};
+
+// One diagonal s of a group where some lanes may lie outside the picture:
+// exact loads, column 0 taken from the pixel above alone, and 3-byte stores
+// of the lanes inside. Takes and returns the group's previous diagonal.
 template <int PixelBytes>
-void RebuildFourRows(unsigned char* const rows[4], const unsigned char* above, const unsigned char* blue,
-                     const unsigned char* green, const unsigned char* red, uint64_t blockRowBytes, uint32_t width) {
-    const Wavefront planes(blue, green, red, blockRowBytes);
+__m128i CarefulStep(const RowGroup& group, __m128i v, std::ptrdiff_t s, uint32_t width) {
+    const std::ptrdiff_t w = width;
+    uint32_t top = 0;
+    if (s < w) {
+        const unsigned char* p = group.above + std::size_t(s) * PixelBytes;
+        top = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+    }
+    const __m128i up = _mm_or_si128(_mm_srli_si128(v, 4), _mm_slli_si128(_mm_cvtsi32_si128(int(top)), 12));
+    // A row starting at column 0 has no left neighbour: its prediction is
+    // the pixel above, which is what halving above + above gives.
+    if (s >= 0 && s < 4) {
+        alignas(16) uint32_t mask[4] = {0, 0, 0, 0};
+        mask[3 - s] = 0xFFFFFFFFu;
+        const __m128i m = _mm_load_si128(reinterpret_cast<const __m128i*>(mask));
+        v = _mm_or_si128(_mm_andnot_si128(m, v), _mm_and_si128(m, up));
+    }
+    v = UnpredictLanes(v, up, group.planes.residualsAt(s, width));
+    for (int i = 0; i < 4; ++i) {
+        const std::ptrdiff_t x = s - i;
+        if (x < 0 || x >= w) continue;
+        const uint32_t pixel = Lane(v, 3 - i);
+        unsigned char* p = group.rows[i] + std::size_t(x) * PixelBytes;
+        p[0] = static_cast<unsigned char>(pixel);
+        p[1] = static_cast<unsigned char>(pixel >> 8);
+        p[2] = static_cast<unsigned char>(pixel >> 16);
+    }
+    return v;
+}
+
+// The pixels of diagonals d[0] .. d[3] as four pixels of each row, 16 bytes
+// a row: `lane[j] + at` is where lane j's pixel of d[0] goes.
+inline void StoreFourDiagonals(unsigned char* const lane[4], std::size_t at, const __m128i d[4]) {
+    const __m128i lanes01 = _mm_unpacklo_epi32(d[0], d[1]);
+    const __m128i lanes23 = _mm_unpackhi_epi32(d[0], d[1]);
+    const __m128i lanes01Next = _mm_unpacklo_epi32(d[2], d[3]);
+    const __m128i lanes23Next = _mm_unpackhi_epi32(d[2], d[3]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lane[0] + at), _mm_unpacklo_epi64(lanes01, lanes01Next));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lane[1] + at), _mm_unpackhi_epi64(lanes01, lanes01Next));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lane[2] + at), _mm_unpacklo_epi64(lanes23, lanes23Next));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lane[3] + at), _mm_unpackhi_epi64(lanes23, lanes23Next));
+}
+
+// Each lane's pixel with a 4-byte store; a 3-byte pixel's fourth byte is the
+// next pixel's blue, which the next diagonal writes.
+inline void StoreDiagonal(unsigned char* const lane[4], std::size_t at, __m128i v) {
+    Store32(lane[0] + at, Lane(v, 0));
+    Store32(lane[1] + at, Lane(v, 1));
+    Store32(lane[2] + at, Lane(v, 2));
+    Store32(lane[3] + at, Lane(v, 3));
+}
+
+// Rebuilds the four picture rows of `group`.
+//
+// Diagonals where some lanes lie outside the picture (the first four and the
+// last four) go through the careful step. In between all loads and stores are
+// whole. 4-byte pixels take their residuals eight diagonals at a time and go
+// out four diagonals at a time, 16 bytes a row. 3-byte pixels gather each
+// diagonal's residuals on their own (eight at a time measured no faster for
+// them) and go out one diagonal at a time, 4 bytes a pixel, which the last
+// column, whose fourth byte would leave the row, never takes.
+template <int PixelBytes>
+void RebuildFourRows(const RowGroup& group, uint32_t width) {
     const std::ptrdiff_t w = width;
     __m128i v = _mm_setzero_si128();
-
-    // The diagonal through the vector `v`, kept in a register: the careful
-    // step takes and returns it rather than sharing it.
-    auto careful = [rows, above, &planes, width, w](__m128i v, std::ptrdiff_t s) {
-        uint32_t top = 0;
-        if (s < w) {
-            const unsigned char* p = above + std::size_t(s) * PixelBytes;
-            top = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
-        }
-        const __m128i up = _mm_or_si128(_mm_srli_si128(v, 4), _mm_slli_si128(_mm_cvtsi32_si128(int(top)), 12));
-        // A row starting at column 0 has no left neighbour: its prediction
-        // is the pixel above, which is what halving above + above gives.
-        if (s >= 0 && s < 4) {
-            alignas(16) uint32_t mask[4] = {0, 0, 0, 0};
-            mask[3 - s] = 0xFFFFFFFFu;
-            const __m128i m = _mm_load_si128(reinterpret_cast<const __m128i*>(mask));
-            v = _mm_or_si128(_mm_andnot_si128(m, v), _mm_and_si128(m, up));
-        }
-        v = UnpredictLanes(v, up, planes.residualsAt(s, width));
-        for (int i = 0; i < 4; ++i) {
-            const std::ptrdiff_t x = s - i;
-            if (x < 0 || x >= w) continue;
-            const uint32_t pixel = Lane(v, 3 - i);
-            unsigned char* p = rows[i] + std::size_t(x) * PixelBytes;
-            p[0] = static_cast<unsigned char>(pixel);
-            p[1] = static_cast<unsigned char>(pixel >> 8);
-            p[2] = static_cast<unsigned char>(pixel >> 16);
-        }
-        return v;
-    };
-
     const std::ptrdiff_t firstFast = 4;
-    const std::ptrdiff_t endFast = w - 1;  // the last column stays careful
+    const std::ptrdiff_t endFast = w - 1;
     std::ptrdiff_t s = 0;
-    for (; s < firstFast && s < w + 3; ++s) v = careful(v, s);
-    unsigned char* const r0 = rows[0];
-    unsigned char* const r1 = rows[1] - PixelBytes;
-    unsigned char* const r2 = rows[2] - 2 * PixelBytes;
-    unsigned char* const r3 = rows[3] - 3 * PixelBytes;
-    const Wavefront local = planes;
+    for (; s < firstFast && s < w + 3; ++s) v = CarefulStep<PixelBytes>(group, v, s, width);
+
+    // lane[j] + s x PixelBytes: where lane j of diagonal s goes (row 3 - j of
+    // the group, column s - (3 - j)).
+    unsigned char* lane[4];
+    for (int j = 0; j < 4; ++j) lane[j] = group.rows[3 - j] - (3 - j) * PixelBytes;
+    for (; PixelBytes == 4 && s + 8 <= endFast; s += 8) {
+        __m128i d[8];
+        group.planes.residuals8(std::size_t(s), d);
+        for (int i = 0; i < 8; ++i) {
+            v = UnpredictLanes(v, UpperNeighbours(v, group.above + std::size_t(s + i) * PixelBytes), d[i]);
+            d[i] = v;
+        }
+        StoreFourDiagonals(lane, std::size_t(s) * PixelBytes, d);
+        StoreFourDiagonals(lane, std::size_t(s + 4) * PixelBytes, d + 4);
+    }
     for (; s < endFast; ++s) {
         const std::size_t at = std::size_t(s) * PixelBytes;
-        uint32_t top;
-        std::memcpy(&top, above + at, 4);
-        const __m128i up = _mm_or_si128(_mm_srli_si128(v, 4), _mm_slli_si128(_mm_cvtsi32_si128(int(top)), 12));
-        v = UnpredictLanes(v, up, local.residuals(std::size_t(s)));
-        Store32(r3 + at, Lane(v, 0));
-        Store32(r2 + at, Lane(v, 1));
-        Store32(r1 + at, Lane(v, 2));
-        Store32(r0 + at, Lane(v, 3));
+        v = UnpredictLanes(v, UpperNeighbours(v, group.above + at), group.planes.residuals(std::size_t(s)));
+        StoreDiagonal(lane, at, v);
     }
-    for (; s < w + 3; ++s) v = careful(v, s);
+    for (; s < w + 3; ++s) v = CarefulStep<PixelBytes>(group, v, s, width);
 }
 #endif
 
@@ -406,12 +483,13 @@ void RebuildColour(unsigned char* pixels, uint64_t stride, const unsigned char* 
     uint32_t y = 2;
 #if defined(__SSE2__)
     if (wavefront) {
-        for (; uint64_t{y} + 3 < g.height; y += 4) {
-            const uint64_t start = uint64_t{y / 2} * blockRowBytes;
-            unsigned char* const rows[4] = {rowOf(y), rowOf(y + 1), rowOf(y + 2), rowOf(y + 3)};
-            RebuildFourRows<PixelBytes>(rows, rowOf(y - 1), blue + start, green + start, red + start,
-                                        blockRowBytes, g.width);
-        }
+        auto groupOf = [&](uint32_t first) {
+            const uint64_t start = uint64_t{first / 2} * blockRowBytes;
+            return RowGroup{{rowOf(first), rowOf(first + 1), rowOf(first + 2), rowOf(first + 3)},
+                            rowOf(first - 1),
+                            Wavefront(blue + start, green + start, red + start, blockRowBytes)};
+        };
+        for (; uint64_t{y} + 3 < g.height; y += 4) RebuildFourRows<PixelBytes>(groupOf(y), g.width);
     }
 #else
     (void)wavefront;
@@ -430,13 +508,25 @@ void RebuildColour(unsigned char* pixels, uint64_t stride, const unsigned char* 
 
 // The alpha channel, byte 3 of every 4-byte pixel, from `scratch` read as h
 // rows of w residuals, each row followed by one skipped byte when w is odd.
-// The top row goes alone, the rest two at a time, a last odd one alone.
-void RebuildAlpha(unsigned char* pixels, uint64_t stride, const unsigned char* scratch, const Geometry& g) {
+// The top row goes alone, the rest sixteen at a time where the processor has
+// 16-byte vectors, else (and for what is left at the bottom) two at a time,
+// a last odd one alone.
+void RebuildAlpha(unsigned char* pixels, uint64_t stride, const unsigned char* scratch, const Geometry& g,
+                  bool wavefront) {
     const uint64_t pitch = (uint64_t{g.width} + 1) & ~uint64_t{1};
     auto rowOf = [&](uint32_t y) { return pixels + (uint64_t{g.height} - 1 - y) * stride; };
     auto residualsOf = [&](uint32_t y) { return scratch + uint64_t{y} * pitch; };
     RebuildAlphaRow(rowOf(0), nullptr, residualsOf(0), g.width);
     uint32_t y = 1;
+    for (; wavefront && uint64_t{y} + kAlphaBandRows <= g.height; y += kAlphaBandRows) {
+        unsigned char* rows[kAlphaBandRows];
+        const unsigned char* residuals[kAlphaBandRows];
+        for (int i = 0; i < kAlphaBandRows; ++i) {
+            rows[i] = rowOf(y + i);
+            residuals[i] = residualsOf(y + i);
+        }
+        if (!RebuildAlphaBand(rows, rowOf(y - 1), residuals, g.width)) break;
+    }
     for (; uint64_t{y} + 1 < g.height; y += 2) {
         RebuildAlphaRowPair(rowOf(y), rowOf(y + 1), rowOf(y - 1), residualsOf(y), residualsOf(y + 1), g.width);
     }
@@ -556,7 +646,7 @@ DecodeResult DecodeQnt32With(const QntHeader& header, ByteSpan file, PixelSpan o
     if (produced < pitch * g.height && !InflateShortAlphaExactly(scratch.data(), capacity, colourData, g, &produced)) {
         return DecodeResult{DecodeStatus::Corrupt, colourPixels};
     }
-    RebuildAlpha(out.data, out.stride, scratch.data(), g);
+    RebuildAlpha(out.data, out.stride, scratch.data(), g, wavefront);
     if (colourPixels != uint64_t{g.width} * g.height) return DecodeResult{DecodeStatus::Truncated, colourPixels};
     // Alpha rows the stream did not reach make the picture incomplete.
     const uint64_t alphaRows = std::min<uint64_t>(g.height, produced / pitch);
@@ -582,6 +672,17 @@ DecodeResult DecodeQnt24RowByRow(const QntHeader& header, ByteSpan file, PixelSp
 
 DecodeResult DecodeQnt32RowByRow(const QntHeader& header, ByteSpan file, PixelSpan out) {
     return DecodeQnt32With(header, file, out, false);
+}
+
+void RebuildPixels(PixelSpan out, uint32_t width, uint32_t height, const unsigned char* planes,
+                   const unsigned char* alphaRows) {
+    const Geometry g{width, height, 0, 0};
+    if (alphaRows == nullptr) {
+        RebuildColour<3>(out.data, out.stride, planes, g, true);
+        return;
+    }
+    RebuildColour<4>(out.data, out.stride, planes, g, true);
+    RebuildAlpha(out.data, out.stride, alphaRows, g, true);
 }
 
 }  // namespace qnt_detail

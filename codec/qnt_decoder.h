@@ -30,6 +30,13 @@ namespace qnt_detail {
 // Tests hold the wavefront against them.
 DecodeResult DecodeQnt24RowByRow(const QntHeader& header, ByteSpan file, PixelSpan out);
 DecodeResult DecodeQnt32RowByRow(const QntHeader& header, ByteSpan file, PixelSpan out);
+
+// The work after the inflate alone, for benchmarks that time it apart: the
+// rows of `out` (3-byte pixels when `alphaRows` is null, else 4-byte) rebuilt
+// from the inflated colour planes at `planes` (12 x ceil(w/2) x ceil(h/2)
+// bytes) and the alpha rows (h rows of w rounded up to even).
+void RebuildPixels(PixelSpan out, uint32_t width, uint32_t height, const unsigned char* planes,
+                   const unsigned char* alphaRows);
 }  // namespace qnt_detail
 
 }  // namespace torva

@@ -127,9 +127,57 @@ INSTANTIATE_TEST_SUITE_P(Sizes, QntFilterEquivalenceTest,
                                            Size{1, 6}, Size{2, 6}, Size{3, 7}, Size{4, 8}, Size{5, 9},
                                            Size{6, 10}, Size{7, 11}, Size{8, 13}, Size{9, 14}, Size{1, 33},
                                            Size{3, 100}, Size{24, 6}, Size{25, 7}, Size{100, 10},
-                                           Size{257, 19}, Size{640, 14}),
+                                           Size{257, 19}, Size{640, 14},
+                                           // alpha sixteen rows at once: heights 1 + 16k + 0..15,
+                                           // widths below, at and past one sixteen-column step;
+                                           // colour eight diagonals a step: widths around 8k + 9
+                                           Size{9, 10}, Size{12, 17}, Size{31, 40}, Size{32, 17},
+                                           Size{47, 33}, Size{48, 49}, Size{63, 18}, Size{100, 65}, Size{13, 6},
+                                           Size{21, 10},
+                                           // odd, and wider than 820: planes larger than the bitmap
+                                           Size{1025, 69}),
                          [](const ::testing::TestParamInfo<Size>& info) {
                              return std::to_string(info.param.w) + "x" + std::to_string(info.param.h);
                          });
+
+// An alpha stream that ends inside the rows: the rows it does not reach read
+// what the colour stream left in the scratch. The rows rebuilt sixteen at a
+// time must read the very bytes the row-by-row rebuilding reads.
+struct ShortAlpha {
+    Size size;
+    uint32_t alphaRows;
+};
+
+class QntShortAlphaBandTest : public ::testing::TestWithParam<ShortAlpha> {};
+
+TEST_P(QntShortAlphaBandTest, MatchesRowByRow) {
+    const auto [size, alphaRows] = GetParam();
+    torvatest::Random random(size.w * 7 + alphaRows);
+    const Bytes colour = RandomBytes(size_t{12} * ((size.w + 1) / 2) * ((size.h + 1) / 2), random);
+    const Bytes alpha = RandomBytes(((size_t{size.w} + 1) & ~size_t{1}) * alphaRows, random);
+    const Bytes colourStream = torvatest::ZlibCompress(colour);
+    const Bytes alphaStream = torvatest::ZlibCompress(alpha);
+    Bytes data = colourStream;
+    data.insert(data.end(), alphaStream.begin(), alphaStream.end());
+    QntHeader header{};
+    header.width = static_cast<int32_t>(size.w);
+    header.height = static_cast<int32_t>(size.h);
+    header.colourSize = static_cast<uint32_t>(colourStream.size());
+    header.alphaSize = static_cast<uint32_t>(alphaStream.size());
+    const torva::ByteSpan file{data.data(), static_cast<uint32_t>(data.size())};
+    const size_t stride = size_t{4} * size.w;
+    Bytes fast(stride * size.h), plain(stride * size.h);
+    const torva::DecodeResult fastResult = torva::DecodeQnt32(header, file, {fast.data(), stride, size.h});
+    const torva::DecodeResult plainResult =
+        torva::qnt_detail::DecodeQnt32RowByRow(header, file, {plain.data(), stride, size.h});
+    EXPECT_EQ(fastResult.status, torva::DecodeStatus::Truncated);
+    EXPECT_EQ(fastResult.status, plainResult.status);
+    EXPECT_EQ(fastResult.pixelsProduced, plainResult.pixelsProduced);
+    EXPECT_EQ(fast, plain);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, QntShortAlphaBandTest,
+                         ::testing::Values(ShortAlpha{{48, 40}, 0}, ShortAlpha{{48, 40}, 9},
+                                           ShortAlpha{{101, 70}, 20}, ShortAlpha{{101, 70}, 69}));
 
 }  // namespace

@@ -15,16 +15,16 @@
 
 #include <cstddef>
 
+#include "codec/qnt_prediction.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 namespace torva {
-namespace {
 
-// Alpha of columns [from, to) of one later row, left to right.
-void AlphaSpan(unsigned char* row, const unsigned char* above, const unsigned char* residual, uint32_t from,
-               uint32_t to) {
+void RebuildAlphaSpan(unsigned char* row, const unsigned char* above, const unsigned char* residual, uint32_t from,
+                      uint32_t to) {
     uint32_t x = from;
     if (x == 0 && x < to) {
         row[3] = static_cast<unsigned char>(above[3] - residual[0]);
@@ -34,10 +34,12 @@ void AlphaSpan(unsigned char* row, const unsigned char* above, const unsigned ch
     unsigned left = row[std::size_t{x - 1} * 4 + 3];
     for (; x < to; ++x) {
         const std::size_t at = std::size_t{x} * 4 + 3;
-        left = (((left + above[at]) >> 1) - residual[x]) & 0xFFu;
+        left = Unpredict(left, above[at], residual[x]);
         row[at] = static_cast<unsigned char>(left);
     }
 }
+
+namespace {
 
 #if defined(__SSE2__)
 // One round of the 16 x 16 byte transposition: rows j and j + 8 interleaved.
@@ -108,7 +110,7 @@ bool RebuildAlphaBand(unsigned char* const rows[kAlphaBandRows], const unsigned 
     // A step takes diagonals s .. s + 15 with s >= 16 (row y + 15 from
     // column 1) and s + 15 <= w - 1: at least one step needs w >= 32.
     if (width < 2 * n) return false;
-    for (uint32_t i = 0; i < n; ++i) AlphaSpan(rows[i], i == 0 ? above : rows[i - 1], residuals[i], 0, n - i);
+    for (uint32_t i = 0; i < n; ++i) RebuildAlphaSpan(rows[i], i == 0 ? above : rows[i - 1], residuals[i], 0, n - i);
 
     // Diagonal 15: row y + i at column 15 - i.
     alignas(16) unsigned char first[n];
@@ -138,7 +140,7 @@ bool RebuildAlphaBand(unsigned char* const rows[kAlphaBandRows], const unsigned 
         for (uint32_t i = 0; i < n; ++i) StoreAlpha16(rows[i] + std::size_t{s - i} * 4, m[i]);
     }
 
-    for (uint32_t i = 0; i < n; ++i) AlphaSpan(rows[i], i == 0 ? above : rows[i - 1], residuals[i], s - i, width);
+    for (uint32_t i = 0; i < n; ++i) RebuildAlphaSpan(rows[i], i == 0 ? above : rows[i - 1], residuals[i], s - i, width);
     return true;
 #else
     (void)rows;

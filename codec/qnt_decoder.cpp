@@ -40,6 +40,7 @@
 #include "base/reusable_buffer.h"
 #include "codec/inflate.h"
 #include "codec/qnt_alpha_band.h"
+#include "codec/qnt_prediction.h"
 
 namespace torva {
 namespace {
@@ -77,11 +78,6 @@ uint64_t PlaneBytes(const Geometry& g) {
     return uint64_t{4} * ((uint64_t{g.width} + 1) / 2) * ((uint64_t{g.height} + 1) / 2);
 }
 
-// One step of the filter on a later row: the halved sum of left and above
-// (0..510 before halving, never reduced first) minus the residual.
-inline unsigned Unpredict(unsigned left, unsigned above, unsigned residual) {
-    return (((left + above) >> 1) - residual) & 0xFFu;
-}
 
 // Rebuilds bytes 0..2 of every pixel of one picture row. The residual of
 // pixel x is at blue[2x], green[2x] and red[2x]. `above` is the finished row
@@ -145,13 +141,7 @@ void RebuildAlphaRow(unsigned char* row, const unsigned char* above, const unsig
         }
         return;
     }
-    a = (above[3] - unsigned{residual[0]}) & 0xFFu;
-    row[3] = static_cast<unsigned char>(a);
-    for (uint32_t x = 1; x < width; ++x) {
-        const std::size_t offset = std::size_t{x} * 4 + 3;
-        a = Unpredict(a, above[offset], residual[x]);
-        row[offset] = static_cast<unsigned char>(a);
-    }
+    RebuildAlphaSpan(row, above, residual, 0, width);
 }
 
 // Rebuilds the alpha of two picture rows together, `upper` (row y) and

@@ -20,27 +20,17 @@
 #include "author/picture_reader.h"
 #include "plugin/entry_points.h"
 #include "tests/support/test_support.h"
+#include "tools/tests/e2e_files.h"
 #include "tools/torva/bitmap_view.h"
 #include "tools/torva/png_encoder.h"
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+using torvae2e::Quote;
+using torvae2e::ReadFile;
+using torvae2e::WriteFile;
 
 bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 struct Outcome {
     int status = -1;

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "tests/support/test_support.h"
+#include "tools/tests/e2e_files.h"
 #include "tests/writers/archive_writer.h"
 #include "tests/writers/qnt_writer.h"
 #include "tools/torva/bitmap_view.h"
@@ -34,24 +35,12 @@ using torvatest::Bytes;
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using torvae2e::Quote;
+using torvae2e::ReadFile;
+using torvae2e::WriteFile;
 
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 void WriteFile(const std::string& path, const Bytes& bytes) {
     WriteFile(path, std::string(bytes.begin(), bytes.end()));
-}
-
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
 }
 
 // Every regular file under `root`, by path relative to it, with its bytes.

@@ -3,37 +3,37 @@
 
 #include "base/decode_status.h"
 #include "plugin/records.h"
-#include "torvasoft/torvasoft.h"
+#include "api/library.h"
 
 namespace torva {
 namespace api {
 
-inline torvasoft::Status ToStatus(DecodeStatus status) {
+inline Status ToStatus(DecodeStatus status) {
     switch (status) {
-        case DecodeStatus::Complete: return torvasoft::Status::Complete;
-        case DecodeStatus::Truncated: return torvasoft::Status::Truncated;
-        case DecodeStatus::Corrupt: return torvasoft::Status::Corrupt;
-        case DecodeStatus::OutsideFile: return torvasoft::Status::OutsideFile;
-        case DecodeStatus::TooLarge: return torvasoft::Status::TooLarge;
-        case DecodeStatus::OutOfMemory: return torvasoft::Status::OutOfMemory;
+        case DecodeStatus::Complete: return Status::Complete;
+        case DecodeStatus::Truncated: return Status::Truncated;
+        case DecodeStatus::Corrupt: return Status::Corrupt;
+        case DecodeStatus::OutsideFile: return Status::OutsideFile;
+        case DecodeStatus::TooLarge: return Status::TooLarge;
+        case DecodeStatus::OutOfMemory: return Status::OutOfMemory;
     }
-    return torvasoft::Status::Corrupt;
+    return Status::Corrupt;
 }
 
-inline torvasoft::Kind ImageKindOf(int32_t kind) {
+inline Kind ImageKindOf(int32_t kind) {
     switch (kind) {
-        case ImageQnt: return torvasoft::Kind::Qnt;
-        case ImagePms: return torvasoft::Kind::Pms;
-        case ImageVsp: return torvasoft::Kind::Vsp;
-        default: return torvasoft::Kind::None;
+        case ImageQnt: return Kind::Qnt;
+        case ImagePms: return Kind::Pms;
+        case ImageVsp: return Kind::Vsp;
+        default: return Kind::None;
     }
 }
 
-inline torvasoft::Kind ArchiveKindOf(int32_t kind) {
+inline Kind ArchiveKindOf(int32_t kind) {
     switch (kind) {
-        case ArchiveAld: return torvasoft::Kind::Ald;
-        case ArchiveAlk: return torvasoft::Kind::Alk;
-        default: return torvasoft::Kind::None;
+        case ArchiveAld: return Kind::Ald;
+        case ArchiveAlk: return Kind::Alk;
+        default: return Kind::None;
     }
 }
 

@@ -11,9 +11,10 @@
 #include "base/heap_buffer.h"
 #include "image/picture_pixels.h"
 #include "plugin/result_codes.h"
-#include "torvasoft/torvasoft.h"
+#include "api/library.h"
 
-namespace torvasoft {
+namespace torva {
+namespace api {
 
 namespace {
 
@@ -100,4 +101,5 @@ Picture DecodePicture(const uint8_t* bytes, size_t size, const char* name, const
     return picture;
 }
 
-}  // namespace torvasoft
+}  // namespace api
+}  // namespace torva

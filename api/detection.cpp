@@ -3,9 +3,10 @@
 #include "api/host_record.h"
 #include "api/picture_info.h"
 #include "plugin/plugin_object.h"
-#include "torvasoft/torvasoft.h"
+#include "api/library.h"
 
-namespace torvasoft {
+namespace torva {
+namespace api {
 
 namespace {
 
@@ -36,4 +37,5 @@ Status InspectPicture(const uint8_t* bytes, size_t size, const char* name, Pictu
     return status;
 }
 
-}  // namespace torvasoft
+}  // namespace api
+}  // namespace torva

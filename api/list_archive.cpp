@@ -9,9 +9,10 @@
 #include "archive/archive_layout.h"
 #include "archive/archive_table.h"
 #include "plugin/plugin_object.h"
-#include "torvasoft/torvasoft.h"
+#include "api/library.h"
 
-namespace torvasoft {
+namespace torva {
+namespace api {
 
 namespace {
 
@@ -115,4 +116,5 @@ ArchiveListing ListArchive(const uint8_t* bytes, size_t size, const char* name) 
     return ListArchive(name, ReadFromMemory, &archive);
 }
 
-}  // namespace torvasoft
+}  // namespace api
+}  // namespace torva

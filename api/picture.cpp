@@ -1,8 +1,9 @@
 #include <new>
 
-#include "torvasoft/torvasoft.h"
+#include "api/library.h"
 
-namespace torvasoft {
+namespace torva {
+namespace api {
 
 Picture::Picture(Picture&&) noexcept = default;
 Picture& Picture::operator=(Picture&&) noexcept = default;
@@ -71,4 +72,5 @@ bool Picture::toRgba(std::vector<uint8_t>& out) const {
     return true;
 }
 
-}  // namespace torvasoft
+}  // namespace api
+}  // namespace torva

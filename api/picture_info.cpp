@@ -9,7 +9,6 @@ namespace torva {
 namespace api {
 namespace {
 
-using torvasoft::Status;
 
 Status QntHeaderStatus(const QntHeader& qnt, uint32_t size) {
     if (qnt.width > 65535 || qnt.height > 65535) return Status::TooLarge;
@@ -39,8 +38,8 @@ Status ReadPictureFacts(const FileAccess* file, PictureFacts* facts) {
         return Status::NotRecognised;
     }
     const ParsedImage& image = facts->image;
-    torvasoft::PictureInfo& info = facts->info;
-    info = torvasoft::PictureInfo{};
+    PictureInfo& info = facts->info;
+    info = PictureInfo{};
     info.kind = ImageKindOf(record.kind);
     info.width = record.width;
     info.height = record.height;

@@ -3,13 +3,13 @@
 #pragma once
 
 #include "image/parsed_image.h"
-#include "torvasoft/torvasoft.h"
+#include "api/library.h"
 
 namespace torva {
 namespace api {
 
 struct PictureFacts {
-    torvasoft::PictureInfo info;
+    PictureInfo info;
     ParsedImage image;
     ImageInfo record;  // as KRV_GetImageInfo fills it
 };
@@ -18,7 +18,7 @@ struct PictureFacts {
 // otherwise what the header alone tells: Complete, OutsideFile (an offset
 // past the bytes), Truncated (streams or palette running past them) or
 // TooLarge (dimensions the bitmap cannot hold).
-torvasoft::Status ReadPictureFacts(const FileAccess* file, PictureFacts* facts);
+Status ReadPictureFacts(const FileAccess* file, PictureFacts* facts);
 
 }  // namespace api
 }  // namespace torva

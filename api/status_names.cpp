@@ -1,6 +1,7 @@
-#include "torvasoft/torvasoft.h"
+#include "api/library.h"
 
-namespace torvasoft {
+namespace torva {
+namespace api {
 
 const char* StatusName(Status status) {
     switch (status) {
@@ -27,4 +28,5 @@ const char* KindName(Kind kind) {
     return "none";
 }
 
-}  // namespace torvasoft
+}  // namespace api
+}  // namespace torva

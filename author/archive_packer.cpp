@@ -88,12 +88,17 @@ AuthorStatus PackAld(const PackMember* members, size_t count, ArchiveSink& sink)
     return AuthorStatus::Ok;
 }
 
+AuthorStatus CheckAlkMember(const PackMember& member) {
+    return member.size > INT32_MAX ? AuthorStatus::MemberTooLarge : AuthorStatus::Ok;
+}
+
 AuthorStatus PackAlk(const PackMember* members, size_t count, ArchiveSink& sink) {
     if (count == 0) return AuthorStatus::NoMembers;
     uint64_t offset = 8 + 8 * uint64_t(count);
     if (offset > kLargestArchive) return AuthorStatus::TooManyMembers;
     for (size_t i = 0; i < count; ++i) {
-        if (members[i].size > INT32_MAX) return AuthorStatus::MemberTooLarge;
+        const AuthorStatus status = CheckAlkMember(members[i]);
+        if (status != AuthorStatus::Ok) return status;
         offset += members[i].size;
         if (offset > kLargestArchive) return AuthorStatus::ArchiveTooLarge;
     }

@@ -45,6 +45,8 @@ constexpr size_t kAldMostMembers = 255 * 256 / 3 - 3;
 
 // The reason a member cannot go into an ALD archive, or Ok.
 AuthorStatus CheckAldMember(const PackMember& member);
+// The reason a member cannot go into an ALK archive, or Ok.
+AuthorStatus CheckAlkMember(const PackMember& member);
 
 AuthorStatus PackAld(const PackMember* members, size_t count, ArchiveSink& sink);
 AuthorStatus PackAlk(const PackMember* members, size_t count, ArchiveSink& sink);

@@ -1,21 +1,24 @@
-// The public API's pictures turned to RGBA, held against the source pictures
-// the writers encoded: top row first, palettes applied, 5-5-5 widened, alpha
+// The C interface's pictures as RGBA, held against the source pictures
+// the writers encoded: top row first, palettes applied, 5-6-5 widened, alpha
 // where the picture has it and 255 elsewhere.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
 #include "tests/writers/pms_writer.h"
 #include "tests/writers/qnt_writer.h"
 #include "tests/writers/vsp_writer.h"
-#include "torvasoft/torvasoft.h"
+#include "torvasoft/torvasoft.hpp"
 
 namespace {
 
 using torvatest::Bytes;
 
-unsigned Widen5(unsigned v) { return (v << 3 | v >> 2) & 0xFF; }
+// A channel of `max` levels widened to 8 bits with rounding, as the
+// full-colour output of 16-bit PMS widens 5-6-5.
+uint8_t Widen(unsigned v, unsigned max) { return uint8_t((max / 2 + 255 * v) / max); }
 
 struct Encoded {
     Bytes file;
@@ -42,8 +45,8 @@ Encoded Pms(int depth, bool alpha) {
             out.rgba.insert(out.rgba.end(), {rgb[0], rgb[1], rgb[2], 255});
         } else {
             const unsigned p = picture.pixels[i];
-            out.rgba.insert(out.rgba.end(), {Bytes::value_type(Widen5(p >> 11)), Bytes::value_type(Widen5(p >> 6 & 0x1F)),
-                                             Bytes::value_type(Widen5(p & 0x1F)), 255});
+            out.rgba.insert(out.rgba.end(), {Widen(p >> 11, 31), Widen(p >> 5 & 0x3F, 63), Widen(p & 0x1F, 31),
+                                             alpha ? picture.alpha[i] : Bytes::value_type(255)});
         }
     }
     return out;
@@ -63,29 +66,41 @@ struct RgbaRow {
     const char* name;
     std::function<Encoded()> make;
     const char* fileName;
-    torvasoft::PixelFormat format;
+    int format;  // as stored
 };
 
 class PictureRgbaTest : public ::testing::TestWithParam<RgbaRow> {};
 
 TEST_P(PictureRgbaTest, MatchesTheSourcePicture) {
     const Encoded encoded = GetParam().make();
-    const torvasoft::Picture picture =
-        torvasoft::DecodePicture(encoded.file.data(), encoded.file.size(), GetParam().fileName);
-    ASSERT_EQ(picture.status(), torvasoft::Status::Complete);
-    EXPECT_EQ(picture.format(), GetParam().format);
-    std::vector<uint8_t> rgba;
-    ASSERT_TRUE(picture.toRgba(rgba));
+    torvasoft_layout stored;
+    ASSERT_EQ(torvasoft_decoded_layout(encoded.file.data(), encoded.file.size(), GetParam().fileName,
+                                       TORVASOFT_AS_STORED, &stored),
+              TORVASOFT_COMPLETE);
+    EXPECT_EQ(stored.format, GetParam().format);
+    // Into a buffer of exactly the picture's size.
+    std::vector<uint8_t> rgba(encoded.rgba.size());
+    uint64_t produced = 0;
+    ASSERT_EQ(torvasoft_decode_rgba(encoded.file.data(), encoded.file.size(), GetParam().fileName, rgba.data(),
+                                    rgba.size(), &produced),
+              TORVASOFT_COMPLETE);
+    EXPECT_EQ(produced, rgba.size() / 4);
     EXPECT_TRUE(rgba == encoded.rgba);
+    // One byte short: refused, nothing written.
+    std::vector<uint8_t> shortBuffer(rgba.size() - 1, 0xA5);
+    EXPECT_EQ(torvasoft_decode_rgba(encoded.file.data(), encoded.file.size(), GetParam().fileName,
+                                    shortBuffer.data(), shortBuffer.size(), &produced),
+              TORVASOFT_BUFFER_TOO_SMALL);
+    EXPECT_EQ(std::count(shortBuffer.begin(), shortBuffer.end(), 0xA5), std::ptrdiff_t(shortBuffer.size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, PictureRgbaTest,
-    ::testing::Values(RgbaRow{"Vsp", Vsp, "pic.VSP", torvasoft::PixelFormat::Indexed4},
-                      RgbaRow{"Pms8", [] { return Pms(8, false); }, "pic.pms", torvasoft::PixelFormat::Indexed8},
-                      RgbaRow{"Pms16", [] { return Pms(16, true); }, "pic.pms", torvasoft::PixelFormat::Rgb555},
-                      RgbaRow{"Qnt24", [] { return Qnt(false); }, "dir.x/pic.qnt", torvasoft::PixelFormat::Bgr24},
-                      RgbaRow{"Qnt32", [] { return Qnt(true); }, "pic.qnt", torvasoft::PixelFormat::Bgra32}),
+    ::testing::Values(RgbaRow{"Vsp", Vsp, "pic.VSP", TORVASOFT_INDEXED4},
+                      RgbaRow{"Pms8", [] { return Pms(8, false); }, "pic.pms", TORVASOFT_INDEXED8},
+                      RgbaRow{"Pms16", [] { return Pms(16, true); }, "pic.pms", TORVASOFT_RGB555},
+                      RgbaRow{"Qnt24", [] { return Qnt(false); }, "dir.x/pic.qnt", TORVASOFT_BGR24},
+                      RgbaRow{"Qnt32", [] { return Qnt(true); }, "pic.qnt", TORVASOFT_BGRA32}),
     [](const ::testing::TestParamInfo<RgbaRow>& info) { return std::string(info.param.name); });
 
 }  // namespace

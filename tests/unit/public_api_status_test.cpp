@@ -1,7 +1,7 @@
 // Every decoder driven through each status it can report, by way of the
-// public API, on whole, cut, corrupt and mis-declared files; for each, the
+// C interface, on whole, cut, corrupt and mis-declared files; for each, the
 // plug-in's bitmap must still be what it was (statuses never change an
-// exported result) and hold the same pixels as the API's picture.
+// exported result) and hold the same pixels as the interface's picture.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -16,7 +16,7 @@
 #include "tests/writers/pms_writer.h"
 #include "tests/writers/qnt_writer.h"
 #include "tests/writers/vsp_writer.h"
-#include "torvasoft/torvasoft.h"
+#include "torvasoft/torvasoft.hpp"
 
 namespace {
 
@@ -61,18 +61,18 @@ class PictureStatusTest : public ::testing::TestWithParam<StatusRow> {};
 TEST_P(PictureStatusTest, ReportsWhatTheDecoderFound) {
     const StatusRow& row = GetParam();
     const Bytes file = row.file();
-    torvasoft::DecodeOptions options;
-    options.fullColour16 = row.fullColour16;
-    const torvasoft::Picture picture = torvasoft::DecodePicture(file.data(), file.size(), row.fileName, options);
-    ASSERT_EQ(picture.status(), row.status) << torvasoft::StatusName(picture.status());
-    const uint64_t all = uint64_t{picture.width()} * picture.height();
+    const torvasoft::Picture picture = torvasoft::Decode(file.data(), file.size(), row.fileName,
+                                                         row.fullColour16 ? TORVASOFT_AS_STORED_FULL : TORVASOFT_AS_STORED);
+    ASSERT_EQ(picture.status, row.status) << torvasoft::StatusName(picture.status);
+    const uint32_t width = picture.layout.width, height = picture.layout.height;
+    const uint64_t all = uint64_t{width} * height;
     switch (row.produced) {
-        case Produced::None: EXPECT_EQ(picture.pixelsProduced(), 0u); break;
+        case Produced::None: EXPECT_EQ(picture.produced, 0u); break;
         case Produced::Some:
-            EXPECT_GT(picture.pixelsProduced(), 0u);
-            EXPECT_LT(picture.pixelsProduced(), all);
+            EXPECT_GT(picture.produced, 0u);
+            EXPECT_LT(picture.produced, all);
             break;
-        case Produced::All: EXPECT_EQ(picture.pixelsProduced(), all); break;
+        case Produced::All: EXPECT_EQ(picture.produced, all); break;
     }
 
     const torvatest::BitmapResult bitmap = torvatest::GetBitmap(file, row.fileName, row.fullColour16 ? -1 : 0);
@@ -80,27 +80,25 @@ TEST_P(PictureStatusTest, ReportsWhatTheDecoderFound) {
         EXPECT_EQ(row.status, Status::TooLarge);
         return;
     }
-    if (picture.pixels() == nullptr) return;  // refused before any pixel: the bitmap is blank
-    ASSERT_EQ(bitmap.infoHeader.biWidth, int32_t(picture.width()));
-    ASSERT_EQ(bitmap.infoHeader.biHeight, int32_t(picture.height()));
+    if (!picture.hasPixels()) return;  // refused before any pixel: the bitmap is blank
+    ASSERT_EQ(bitmap.infoHeader.biWidth, int32_t(width));
+    ASSERT_EQ(bitmap.infoHeader.biHeight, int32_t(height));
     const uint16_t bits = bitmap.infoHeader.biBitCount;
-    const torvasoft::PixelFormat formats[] = {torvasoft::PixelFormat::Indexed4, torvasoft::PixelFormat::Indexed8,
-                                              torvasoft::PixelFormat::Rgb555, torvasoft::PixelFormat::Bgr24,
-                                              torvasoft::PixelFormat::Bgra32};
+    const int formats[] = {TORVASOFT_INDEXED4, TORVASOFT_INDEXED8, TORVASOFT_RGB555, TORVASOFT_BGR24, TORVASOFT_BGRA32};
     const int formatIndex = bits == 4 ? 0 : bits == 8 ? 1 : bits == 16 ? 2 : bits == 24 ? 3 : 4;
-    EXPECT_EQ(picture.format(), formats[formatIndex]);
+    EXPECT_EQ(picture.layout.format, formats[formatIndex]);
     // The palette is the bitmap's colour table (blue, green, red, 0 each).
-    ASSERT_EQ(picture.palette().size(), bits == 4 ? 16u : bits == 8 ? 256u : 0u);
-    for (size_t i = 0; i < picture.palette().size(); ++i) {
+    ASSERT_EQ(picture.palette.size(), bits == 4 ? 16u : bits == 8 ? 256u : 0u);
+    for (size_t i = 0; i < picture.palette.size(); ++i) {
         const unsigned char* entry = bitmap.bytes.data() + 54 + 4 * i;
-        const torvasoft::PaletteEntry& colour = picture.palette()[i];
+        const torvasoft_colour& colour = picture.palette[i];
         ASSERT_EQ((std::vector<int>{colour.blue, colour.green, colour.red}),
                   (std::vector<int>{entry[0], entry[1], entry[2]})) << "entry " << i;
     }
-    const size_t bitmapStride = static_cast<size_t>(torva::RowStride(picture.width(), bits));
-    for (uint32_t y = 0; y < picture.height(); ++y) {
-        const unsigned char* bitmapRow = bitmap.pixels() + (picture.height() - 1 - y) * bitmapStride;
-        ASSERT_EQ(std::memcmp(picture.row(y), bitmapRow, picture.stride()), 0) << "row " << y;
+    const size_t bitmapStride = static_cast<size_t>(torva::RowStride(width, bits));
+    for (uint32_t y = 0; y < height; ++y) {
+        const unsigned char* bitmapRow = bitmap.pixels() + (height - 1 - y) * bitmapStride;
+        ASSERT_EQ(std::memcmp(picture.row(y), bitmapRow, picture.layout.stride), 0) << "row " << y;
     }
 }
 
@@ -188,7 +186,7 @@ class ArchiveStatusTest : public ::testing::TestWithParam<ArchiveRow> {};
 TEST_P(ArchiveStatusTest, ListsWhatThePlugInLists) {
     const ArchiveRow& row = GetParam();
     const Bytes file = row.file();
-    const torvasoft::ArchiveListing listing = torvasoft::ListArchive(file.data(), file.size(), row.fileName);
+    const torvasoft::Listing listing = torvasoft::List(file.data(), file.size(), row.fileName);
     EXPECT_EQ(listing.status, row.status) << torvasoft::StatusName(listing.status);
     ASSERT_EQ(listing.members.size(), row.members);
 
@@ -204,13 +202,14 @@ TEST_P(ArchiveStatusTest, ListsWhatThePlugInLists) {
     for (size_t i = 0; i < row.members; ++i) {
         ArchiveEntry entry;
         std::memcpy(&entry, records.data() + i * sizeof entry, sizeof entry);
-        const torvasoft::Member& member = listing.members[i];
-        EXPECT_EQ(member.rawName, std::string(entry.name)) << i;
+        const torvasoft_member& member = listing.members[i];
+        EXPECT_EQ(torvasoft::Listing::NameOf(member), std::string(entry.name)) << i;
+        EXPECT_EQ(member.raw_name[member.raw_name_size], '\0') << i;
         EXPECT_EQ(member.position, entry.position) << i;
         EXPECT_EQ(int64_t(member.size), entry.size) << i;
-        EXPECT_EQ(member.hasTime, entry.archiveKind == 1) << i;
-        if (member.hasTime) {
-            EXPECT_EQ(member.fileTime, kStoredTimes[i]) << i;
+        EXPECT_EQ(member.has_time != 0, entry.archiveKind == 1) << i;
+        if (member.has_time) {
+            EXPECT_EQ(member.file_time, kStoredTimes[i]) << i;
         }
     }
 }

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "tools/torva/damage.h"
-#include "torvasoft/torvasoft.h"
+#include "torvasoft/torvasoft.hpp"
 
 namespace torva {
 namespace {
@@ -37,19 +37,18 @@ size_t ReadFromInput(void* context, uint64_t offset, void* buffer, size_t count)
 class ApiDamageCheck final : public DamageCheck {
 public:
     std::string picture(const std::string& bytes, const std::string& recordName, bool fullColour) override {
-        torvasoft::DecodeOptions options;
-        options.fullColour16 = fullColour;
-        const torvasoft::Picture picture = torvasoft::DecodePicture(reinterpret_cast<const uint8_t*>(bytes.data()),
-                                                                    bytes.size(), recordName.c_str(), options);
-        const char* damage = Damage(picture.status());
+        const torvasoft::Picture picture =
+            torvasoft::Decode(bytes.data(), bytes.size(), recordName.c_str(),
+                              fullColour ? TORVASOFT_AS_STORED_FULL : TORVASOFT_AS_STORED);
+        const char* damage = Damage(picture.status);
         if (damage == nullptr) return std::string();
-        const uint64_t pixels = uint64_t(picture.width()) * picture.height();
-        return std::string(damage) + " (" + std::to_string(picture.pixelsProduced()) + " of " +
+        const uint64_t pixels = uint64_t(picture.layout.width) * picture.layout.height;
+        return std::string(damage) + " (" + std::to_string(picture.produced) + " of " +
                std::to_string(pixels) + " pixels decoded)";
     }
 
     std::string archive(InputFile& input, const std::string& recordName) override {
-        const torvasoft::ArchiveListing listing = torvasoft::ListArchive(recordName.c_str(), ReadFromInput, &input);
+        const torvasoft::Listing listing = torvasoft::List(recordName.c_str(), ReadFromInput, &input);
         const char* damage = Damage(listing.status);
         if (damage == nullptr) return std::string();
         return std::string(damage) + " in the member table (" + std::to_string(listing.members.size()) +

@@ -1,5 +1,5 @@
-// The C functions that torva.js calls. They speak only the library's public
-// API. Results that do not fit in a return value are handed over as records
+// The C functions that torva.js calls. They speak only the library's C
+// interface. Results that do not fit in a return value are handed over as records
 // in the module's memory, which the caller reads and then releases with
 // torva_release_* (the records own their buffers).
 #include <emscripten/emscripten.h>
@@ -9,7 +9,7 @@
 #include <new>
 #include <vector>
 
-#include "torvasoft/torvasoft.h"
+#include "torvasoft/torvasoft.hpp"
 
 namespace {
 
@@ -32,7 +32,7 @@ struct ListingRecord {
     int32_t status;
     int32_t kind;
     uint32_t memberCount;
-    torvasoft::ArchiveListing listing;
+    torvasoft::Listing listing;
 };
 
 }  // namespace
@@ -51,20 +51,20 @@ static size_t ReadThroughScript(void* /*context*/, uint64_t offset, void* buffer
 extern "C" {
 
 EMSCRIPTEN_KEEPALIVE int32_t torva_detect_kind(const uint8_t* bytes, uint32_t size, const char* name) {
-    return static_cast<int32_t>(torvasoft::DetectKind(bytes, size, name));
+    return torvasoft_detect(bytes, size, name);
 }
 
 // Header only: `out` receives status, width, height, depth, hasAlpha, kind.
 EMSCRIPTEN_KEEPALIVE void torva_inspect_picture(const uint8_t* bytes, uint32_t size, const char* name,
                                                 int32_t* out) {
-    torvasoft::PictureInfo info;
-    const torvasoft::Status status = torvasoft::InspectPicture(bytes, size, name, &info);
+    torvasoft_info info{};
+    const torvasoft_status status = torvasoft_inspect(bytes, size, name, &info);
     out[0] = static_cast<int32_t>(status);
     out[1] = static_cast<int32_t>(info.width);
     out[2] = static_cast<int32_t>(info.height);
     out[3] = static_cast<int32_t>(info.depth);
-    out[4] = info.hasAlpha ? 1 : 0;
-    out[5] = static_cast<int32_t>(info.kind);
+    out[4] = info.has_alpha;
+    out[5] = info.kind;
 }
 
 // Null only when memory runs out before the record exists.
@@ -72,21 +72,20 @@ EMSCRIPTEN_KEEPALIVE PictureRecord* torva_decode(const uint8_t* bytes, uint32_t 
                                                  int32_t fullColour16) {
     auto* record = new (std::nothrow) PictureRecord();
     if (record == nullptr) return nullptr;
-    torvasoft::DecodeOptions options;
-    options.fullColour16 = fullColour16 != 0;
-    const torvasoft::Picture picture = torvasoft::DecodePicture(bytes, size, name, options);
-    record->status = static_cast<int32_t>(picture.status());
-    record->width = picture.width();
-    record->height = picture.height();
-    record->depth = picture.info().depth;
-    record->hasAlpha = picture.info().hasAlpha ? 1 : 0;
-    record->kind = static_cast<int32_t>(picture.info().kind);
-    if (picture.pixels() != nullptr && picture.toRgba(record->rgbaStore)) {
+    torvasoft_info info{};
+    torvasoft_inspect(bytes, size, name, &info);
+    torvasoft::Picture picture =
+        torvasoft::Decode(bytes, size, name, fullColour16 != 0 ? TORVASOFT_AS_RGBA8 : TORVASOFT_AS_RGBA8_FROM_STORED);
+    record->status = static_cast<int32_t>(picture.status);
+    record->width = info.width;
+    record->height = info.height;
+    record->depth = info.depth;
+    record->hasAlpha = info.has_alpha;
+    record->kind = info.kind;
+    if (picture.hasPixels()) {
+        record->rgbaStore = std::move(picture.pixels);
         record->rgba = record->rgbaStore.data();
         record->rgbaSize = static_cast<uint32_t>(record->rgbaStore.size());
-    } else if (picture.pixels() != nullptr && picture.status() == torvasoft::Status::Complete) {
-        // Decoded, but no room for the RGBA copy.
-        record->status = static_cast<int32_t>(torvasoft::Status::OutOfMemory);
     }
     return record;
 }
@@ -98,7 +97,7 @@ EMSCRIPTEN_KEEPALIVE void torva_release_picture(PictureRecord* record) { delete 
 EMSCRIPTEN_KEEPALIVE ListingRecord* torva_list_archive_read(const char* name) {
     auto* record = new (std::nothrow) ListingRecord();
     if (record == nullptr) return nullptr;
-    record->listing = torvasoft::ListArchive(name, ReadThroughScript, nullptr);
+    record->listing = torvasoft::List(name, ReadThroughScript, nullptr);
     record->status = static_cast<int32_t>(record->listing.status);
     record->kind = static_cast<int32_t>(record->listing.kind);
     record->memberCount = static_cast<uint32_t>(record->listing.members.size());
@@ -109,9 +108,9 @@ EMSCRIPTEN_KEEPALIVE ListingRecord* torva_list_archive_read(const char* name) {
 // as doubles (all below 2^53). False when `index` is past the last member.
 EMSCRIPTEN_KEEPALIVE int32_t torva_listing_member(const ListingRecord* record, uint32_t index, double* out) {
     if (index >= record->listing.members.size()) return 0;
-    const torvasoft::Member& member = record->listing.members[index];
-    out[0] = static_cast<double>(reinterpret_cast<uintptr_t>(member.rawName.data()));
-    out[1] = static_cast<double>(member.rawName.size());
+    const torvasoft_member& member = record->listing.members[index];
+    out[0] = static_cast<double>(reinterpret_cast<uintptr_t>(member.raw_name));
+    out[1] = static_cast<double>(member.raw_name_size);
     out[2] = static_cast<double>(member.position);
     out[3] = static_cast<double>(member.size);
     return 1;

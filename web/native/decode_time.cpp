@@ -1,6 +1,6 @@
 // Times the library's decode of whole pictures natively, the same work that
-// the browser build does for torva.decode: DecodePicture (16-bit PMS in full
-// colour, as the viewer shows them) and the conversion to top-down RGBA.
+// the browser build does for torva.decode: torvasoft_decode_rgba into a buffer
+// of the picture's size.
 //
 //   torva_decode_time [--repeat N] FILE...
 //
@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "torvasoft/torvasoft.h"
+#include "torvasoft/torvasoft.hpp"
 
 int main(int argc, char** argv) {
     int repeat = 30;
@@ -32,21 +32,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Usage: torva_decode_time [--repeat N] FILE...\n");
         return 2;
     }
-    torvasoft::DecodeOptions options;
-    options.fullColour16 = true;
     for (const std::string& path : files) {
         std::ifstream in(path, std::ios::binary);
         const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         const std::string name = path.substr(path.find_last_of('/') + 1);
         std::vector<double> times;
-        std::vector<uint8_t> rgba;
         for (int run = 0; run <= repeat; ++run) {
             const auto start = std::chrono::steady_clock::now();
-            const torvasoft::Picture picture = torvasoft::DecodePicture(bytes.data(), bytes.size(), name.c_str(), options);
-            const bool ok = picture.status() == torvasoft::Status::Complete && picture.toRgba(rgba);
+            const torvasoft::Picture picture = torvasoft::Decode(bytes.data(), bytes.size(), name.c_str());
             const auto end = std::chrono::steady_clock::now();
-            if (!ok) {
-                std::fprintf(stderr, "torva_decode_time: %s: %s\n", name.c_str(), torvasoft::StatusName(picture.status()));
+            if (picture.status != torvasoft::Status::Complete) {
+                std::fprintf(stderr, "torva_decode_time: %s: %s\n", name.c_str(), torvasoft::StatusName(picture.status));
                 return 1;
             }
             if (run > 0) times.push_back(std::chrono::duration<double, std::milli>(end - start).count());

@@ -3,8 +3,10 @@
 #            public headers, torva and its man page, torvasoft.pc and the
 #            CMake package config under the prefix; cpack -G DEB makes
 #            torvasoft_VERSION_amd64.deb of the same files under /usr.
-#   Windows: cmake --install lays out the zip's contents (the DLL, torva.exe,
-#            the documents and the licences of what is linked in statically);
+#   Windows: cmake --install lays out the zip's contents (the plug-in DLL,
+#            torva.exe, the C interface as torvasoft-c.dll with its import
+#            library and headers, the documents and the licences of what is
+#            linked in statically);
 #            cpack -G ZIP makes torvasoft-VERSION-win32.zip.
 # scripts/package.sh drives both.
 include(GNUInstallDirs)
@@ -27,6 +29,9 @@ set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
   install(TARGETS torvasoft RUNTIME DESTINATION .)
+  install(TARGETS torvasoft_c RUNTIME DESTINATION . ARCHIVE DESTINATION lib)
+  install(DIRECTORY include/torvasoft ${PROJECT_BINARY_DIR}/include/torvasoft
+    DESTINATION include FILES_MATCHING PATTERN "*.h" PATTERN "*.hpp")
   if(TARGET torva)
     install(TARGETS torva RUNTIME DESTINATION .)
   endif()
@@ -75,7 +80,7 @@ set_target_properties(torvasoft PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${TORV
 
 install(TARGETS torvasoft EXPORT torvasoftTargets LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(DIRECTORY include/torvasoft ${PROJECT_BINARY_DIR}/include/torvasoft
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h" PATTERN "*.hpp")
 if(TARGET torva)
   install(TARGETS torva RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

@@ -3,10 +3,14 @@
 # would, from the installed or unpacked files only:
 #   .deb     unpacked into a scratch root: torva --version, one conversion,
 #            a small host built with the installed pkg-config flags and with
-#            find_package(torvasoft);
+#            find_package(torvasoft), and a C host (a C compiler alone) that
+#            decodes every sample picture to the RGBA torva writes and lists
+#            both sample archives;
 #   .zip     the expected files; the DLL's imports; torva.exe --version and
 #            the same conversion under Wine, the same PNG bytes;
-#   .tar.gz  the sources at the top, under torvasoft-VERSION/.
+#   .tar.gz  the sources under torvasoft-VERSION/, unpacked into a fresh
+#            folder and configured, built and installed with the README's
+#            "From source" steps.
 # The sample picture comes from the project's writers (build/native).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -56,10 +60,29 @@ cmake --build "$scratch/host" >/dev/null
 said=$(installed "$scratch/host/decode" "$picture") || fail "find_package host: $said"
 [[ "$said" =~ ^$version\ complete\ [0-9]+x[0-9]+$ ]] || fail "find_package host says '$said'"
 
+# The C interface from C alone: the same RGBA as torva's PNGs, the same
+# members as torva list.
+# shellcheck disable=SC2046
+gcc -std=c99 -Wall -pedantic -o "$scratch/c-host" scripts/package-check/c_host.c $(pkg-config --cflags --libs torvasoft)
+installed "$usr/bin/torva" convert "$scratch"/samples/pictures/* -o "$scratch/c-png" >/dev/null
+for file in "$scratch"/samples/pictures/*; do
+  name=$(basename "$file")
+  read -r width height status < <(installed "$scratch/c-host" picture "$file" "$scratch/c.rgba") || fail "C host: $name"
+  [ "$status" = complete ] || fail "C host: $name is $status"
+  /usr/bin/python3 scripts/package-check/same_rgba.py "$scratch/c-png/${name%.*}.png" "$scratch/c.rgba" "$width" "$height" \
+    || fail "C host: $name decodes to other pixels than torva's"
+done
+for archive in "$scratch"/samples/samples.ald "$scratch"/samples/samples.alk; do
+  listed=$(installed "$scratch/c-host" list "$archive") || fail "C host cannot list $archive"
+  expected=$(installed "$usr/bin/torva" list "$archive" | awk '{print $1, $2}')
+  [ "$listed" = "$expected" ] || fail "C host lists other members of $archive"
+done
+
 echo "== $zip"
 mkdir "$scratch/zip"
 (cd "$scratch/zip" && cmake -E tar xf "$root_dir/$zip")
-for file in torvasoft.dll torva.exe README.md LICENSE CHANGES THIRD-PARTY-NOTICES licences/zlib.txt \
+for file in torvasoft.dll torvasoft-c.dll lib/libtorvasoft-c.dll.a include/torvasoft/torvasoft.h \
+            include/torvasoft/torvasoft.hpp include/torvasoft/version.h torva.exe README.md LICENSE CHANGES THIRD-PARTY-NOTICES licences/zlib.txt \
             licences/libdeflate.txt licences/libspng.txt licences/gcc-runtime-libgcc-libstdc++.txt \
             licences/mingw-w64-runtime-winpthreads.txt; do
   [ -s "$scratch/zip/$file" ] || fail "the zip lacks $file"
@@ -81,4 +104,16 @@ contents=$(tar -tzf "$tarball")
 for file in CMakeLists.txt LICENSE CHANGES scripts/setup.sh include/torvasoft/torvasoft.h; do
   grep -qx "torvasoft-${version}/$file" <<<"$contents" || fail "the tarball lacks $file"
 done
+# The README's "From source" steps, in a fresh folder, installing into a
+# scratch root.
+mkdir "$scratch/source"
+tar -xzf "$tarball" -C "$scratch/source"
+(
+  cd "$scratch/source/torvasoft-${version}"
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTORVA_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr/local >/dev/null
+  cmake --build build -j2 >/dev/null
+  DESTDIR="$scratch/source-root" cmake --install build >/dev/null
+) || fail "the tarball does not build with the README's steps"
+[ -x "$scratch/source-root/usr/local/bin/torva" ] || fail "the tarball's build installs no torva"
+[ -f "$scratch/source-root/usr/local/include/torvasoft/torvasoft.h" ] || fail "the tarball's build installs no header"
 echo "== packages checked"

@@ -3,7 +3,9 @@
 #   torvasoft-VERSION-win32.zip    torvasoft.dll, torva.exe, documents, licences
 #   torvasoft_VERSION_amd64.deb    torva, its man page, the shared library, its
 #                                  header, pkg-config file and CMake package
-#   torvasoft-VERSION.tar.gz       the sources of the commit checked out
+#   torvasoft-VERSION.tar.gz       the sources of the commit checked out, with
+#                                  the Debian source trees of the libraries
+#                                  the build compiles (third_party/src/)
 # Each build is a release build of its own (build/package-*), without tests.
 # Needs what scripts/setup.sh installs.
 set -euo pipefail
@@ -34,5 +36,14 @@ build_package build/package-win32 ZIP "torvasoft-${version}-win32.zip" \
 if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
   echo "package: the source tarball holds the last commit; uncommitted changes are not in it" >&2
 fi
-git archive --format=tar.gz --prefix="torvasoft-${version}/" -o "dist/torvasoft-${version}.tar.gz" HEAD
+# The tarball builds as it is: the unpacked source trees that setup fetched
+# (libdeflate, which every build patches and compiles; libspng and zlib for
+# the cross and browser builds) travel inside it.
+tarball=$PWD/dist/torvasoft-${version}.tar
+git archive --format=tar --prefix="torvasoft-${version}/" -o "$tarball" HEAD
+trees=()
+for tree in third_party/src/*/; do trees+=("${tree%/}"); done
+[ ${#trees[@]} -gt 0 ] || { echo "package: third_party/src is empty: run scripts/setup.sh" >&2; exit 1; }
+tar --append -f "$tarball" --owner=0 --group=0 --transform "s|^|torvasoft-${version}/|" "${trees[@]}"
+gzip -9nf "$tarball"
 echo "dist/torvasoft-${version}.tar.gz"

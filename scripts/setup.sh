@@ -13,6 +13,7 @@ need=()
 command -v cmake >/dev/null || need+=(cmake)
 command -v ninja >/dev/null || need+=(ninja-build)
 command -v g++ >/dev/null || need+=(g++)
+command -v make >/dev/null || need+=(make)
 # clang with libFuzzer and its sanitizer runtimes, for the fuzz run in CI.
 command -v clang++ >/dev/null || need+=(clang)
 ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)

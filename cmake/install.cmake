@@ -36,6 +36,7 @@ if(WIN32)
     install(TARGETS torva RUNTIME DESTINATION .)
   endif()
   install(FILES README.md LICENSE CHANGES THIRD-PARTY-NOTICES DESTINATION .)
+  install(DIRECTORY doc/ DESTINATION doc FILES_MATCHING PATTERN "*.md")
   # The full licence texts, as Debian ships them, of everything linked in.
   file(GLOB TORVA_LIBDEFLATE_LICENCE ${PROJECT_SOURCE_DIR}/third_party/src/libdeflate-*/COPYING)
   file(GLOB TORVA_LIBSPNG_LICENCE ${PROJECT_SOURCE_DIR}/third_party/src/libspng-*/LICENSE)
@@ -88,6 +89,8 @@ endif()
 configure_file(doc/torva.1 ${PROJECT_BINARY_DIR}/doc/torva.1 @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/doc/torva.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md CHANGES THIRD-PARTY-NOTICES DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The README's links lead into doc/, beside it.
+install(DIRECTORY doc/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/doc FILES_MATCHING PATTERN "*.md")
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
 # libdeflate is compiled into the library (cmake/libdeflate.cmake); its
 # licence travels with it.

@@ -136,7 +136,10 @@ bool EncodePlane(const Plane& plane, const Sources& sources, uint32_t height, Pa
 AuthorStatus CheckVspGeometry(uint32_t width, uint32_t height, uint32_t left, uint32_t top) {
     if (width == 0 || height == 0) return AuthorStatus::EmptyPicture;
     if (width % 8 != 0) return AuthorStatus::BadWidth;
-    if (left % 8 != 0 || left > 640 || top > 400 || width > 640 || height > 400) return AuthorStatus::OutOfBounds;
+    // The whole picture lies on the 640 x 400 screen its position describes.
+    if (left % 8 != 0 || width > 640 || height > 400 || left > 640 - width || top > 400 - height) {
+        return AuthorStatus::OutOfBounds;
+    }
     return AuthorStatus::Ok;
 }
 

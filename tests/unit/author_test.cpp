@@ -227,6 +227,8 @@ const RefusalCase kRefusals[] = {
     {"vsp_left_not_8", PictureFormat::Vsp, 8, 2, 2, true, false, 4, 0, AuthorStatus::OutOfBounds},
     {"vsp_left_648", PictureFormat::Vsp, 8, 2, 2, true, false, 648, 0, AuthorStatus::OutOfBounds},
     {"vsp_top_401", PictureFormat::Vsp, 8, 2, 2, true, false, 0, 401, AuthorStatus::OutOfBounds},
+    {"vsp_past_right_edge", PictureFormat::Vsp, 16, 2, 2, true, false, 632, 0, AuthorStatus::OutOfBounds},
+    {"vsp_past_bottom_edge", PictureFormat::Vsp, 8, 2, 2, true, false, 0, 399, AuthorStatus::OutOfBounds},
     {"vsp_alpha", PictureFormat::Vsp, 8, 2, 2, true, true, 0, 0, AuthorStatus::HasAlpha},
     {"qnt_width_65536", PictureFormat::Qnt, 65536, 1, 2, false, false, 0, 0, AuthorStatus::TooLarge},
 };

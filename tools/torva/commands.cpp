@@ -6,7 +6,6 @@
 #include "tools/torva/authoring_commands.h"
 #include "tools/torva/commands_internal.h"
 #include "tools/torva/help_text.h"
-#include "tools/torva/plugin_host.h"
 
 namespace torva {
 namespace {
@@ -66,14 +65,8 @@ int RunTool(const std::vector<std::string>& arguments) {
         return UsageError(command, command == "info" || command == "convert" ? "no file given" : "no archive given");
     }
 
-    std::string error;
-    std::unique_ptr<PluginHost> host = OpenPluginHost(error);
-    if (!host) {
-        WriteStandardError("torva: " + error + "\n");
-        return ExitFailed;
-    }
     Reporter reporter;
-    Session session(*host, options, reporter);
+    Session session(options, reporter);
     int status = ExitOk;
     if (command == "info") status = RunInfo(session);
     if (command == "list") status = RunList(session);

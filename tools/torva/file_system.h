@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/winapi.h"
-
 namespace torva {
 
 // A file open for reading, closed when the object goes. Reads may come from
@@ -69,20 +67,6 @@ std::string JoinPath(const std::string& directory, const std::string& name);
 
 // The last component of a path ('/' and, on Windows, '\' separate).
 std::string BaseName(const std::string& path);
-
-// An open read handle for the plug-in's record, closed when the object goes.
-class FileHandle {
-public:
-    explicit FileHandle(const std::string& path);
-    ~FileHandle();
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 // True when standard error is a terminal.
 bool StandardErrorIsTerminal();

@@ -106,14 +106,6 @@ bool SetModificationTime(const std::string& path, uint64_t utcFileTime) {
     return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
 
-FileHandle::FileHandle(const std::string& path)
-    : handle_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                          nullptr)) {}
-
-FileHandle::~FileHandle() {
-    if (valid()) CloseHandle(handle_);
-}
-
 bool WriteTemporaryFile(const std::string& bytes, std::string& path, std::string& error) {
     const char* directory = std::getenv("TMPDIR");
     std::string pattern = JoinPath(directory != nullptr && *directory != '\0' ? directory : "/tmp", "torva-XXXXXX");

@@ -107,14 +107,6 @@ bool SetModificationTime(const std::string& path, uint64_t utcFileTime) {
     return ok;
 }
 
-FileHandle::FileHandle(const std::string& path)
-    : handle_(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-
-FileHandle::~FileHandle() {
-    if (valid()) CloseHandle(handle_);
-}
-
 bool WriteTemporaryFile(const std::string& bytes, std::string& path, std::string& error) {
     wchar_t directory[MAX_PATH + 1];
     wchar_t name[MAX_PATH + 1];

@@ -34,16 +34,6 @@ private:
     std::mutex lock_;
 };
 
-enum class Replace { Never, Always };
-
-// Writes `bytes` to `path` through a temporary file in the same directory
-// that is moved to `path` once complete, so `path` is never left half
-// written. With Replace::Never an existing `path` is left alone and the call
-// fails with `existed` set. On failure the temporary file is removed and
-// `error` says why.
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, Replace replace, bool& existed,
-                         std::string& error);
-
 // Creates the directory and any missing parents.
 bool MakeDirectories(const std::string& path, std::string& error);
 
@@ -57,6 +47,14 @@ struct DirectoryEntry {
     bool directory = false;
 };
 bool ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries, std::string& error);
+
+// What a file is: a directory or not, its size, its modification time.
+struct FileFacts {
+    bool directory = false;
+    uint64_t size = 0;
+    uint64_t fileTime = 0;  // 100 ns units since 1601-01-01, UTC
+};
+bool StatFile(const std::string& path, FileFacts& facts, std::string& error);
 
 // Sets a file's modification time, given as a FILETIME in UTC.
 bool SetModificationTime(const std::string& path, uint64_t utcFileTime);
@@ -74,9 +72,6 @@ bool StandardErrorIsTerminal();
 // Standard input, read whole; false (with `error`) when it cannot be.
 bool ReadStandardInput(std::string& bytes, std::string& error);
 
-// Writes `bytes` to a new file in the system's temporary directory and
-// says where; the caller removes it with RemoveFileQuietly.
-bool WriteTemporaryFile(const std::string& bytes, std::string& path, std::string& error);
 void RemoveFileQuietly(const std::string& path);
 
 // Writes to standard output or error unchanged (no line-end translation);
@@ -86,13 +81,6 @@ bool WriteStandardOutput(const std::string& bytes);
 void WriteStandardError(const std::string& text);
 // Flushes standard output; false when anything written to it was lost.
 bool FlushStandardOutput(std::string& error);
-
-// Removes the temporary files of unfinished writes when the process is
-// interrupted.
-void InstallInterruptCleanup();
-
-// A name for a temporary file beside `path`, unique in this process.
-std::string TemporaryPathFor(const std::string& path);
 
 // The machine's number of cores (at least 1).
 unsigned CoreCount();

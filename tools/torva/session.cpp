@@ -57,21 +57,19 @@ const char* ImageKindName(int kind) {
 
 Session::Session(const Options& options, Reporter& reporter) : options_(options), reporter_(reporter) {}
 
-Session::~Session() {
-    if (!spooled_.empty()) RemoveFileQuietly(spooled_);
-}
-
 std::vector<Source> Session::sources(const std::vector<std::string>& operands) {
     std::vector<Source> found;
     for (const std::string& operand : operands) {
         if (operand == "-") {
             std::string bytes, error;
-            if (!ReadStandardInput(bytes, error) || !WriteTemporaryFile(bytes, spooled_, error)) {
-                reporter_.fail("-", "cannot read standard input: " + error);
+            if (!ReadStandardInput(bytes, error) || !spool_.openSpool(error) ||
+                !spool_.write(bytes.data(), bytes.size()) || !spool_.closeSpool(error)) {
+                spool_.abort();
+                reporter_.fail("-", "cannot read standard input: " + (error.empty() ? "cannot spool it" : error));
                 continue;
             }
             Source source;
-            source.path = spooled_;
+            source.path = spool_.temporaryPath();
             source.display = "-";
             source.name = options_.inputName.empty() ? "stdin" : options_.inputName;
             found.push_back(source);

@@ -10,6 +10,7 @@
 #include "tools/torva/file_system.h"
 #include "tools/torva/options.h"
 #include "tools/torva/report.h"
+#include "tools/torva/staged_file.h"
 #include "torvasoft/torvasoft.h"
 
 namespace torva {
@@ -50,7 +51,6 @@ const char* ImageKindName(int kind);    // "QNT", "PMS", "VSP"
 class Session {
 public:
     Session(const Options& options, Reporter& reporter);
-    ~Session();
 
     const Options& options() const { return options_; }
     Reporter& reporter() { return reporter_; }
@@ -82,7 +82,7 @@ private:
 
     const Options& options_;
     Reporter& reporter_;
-    std::string spooled_;  // the temporary copy of standard input
+    StagedFile spool_;  // the temporary copy of standard input
 };
 
 }  // namespace torva

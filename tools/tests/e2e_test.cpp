@@ -984,6 +984,45 @@ TEST_F(BothBuilds, EveryCommandGivesTheSameBytes) {
     CompareBuilds(*windows_, cases);
 }
 
+// torva.exe's bitmaps come from the C interface linked into it; they are the
+// bytes torvasoft.dll's KRV_GetImage gives a viewer (torva_dll_bitmap.exe,
+// built beside torva.exe, loads the DLL and writes them), for every kind of
+// picture, both modes and damaged pictures. Its PNGs hold the same pixels as
+// its bitmaps, as the native run shows for the native build, whose files are
+// those of torva.exe byte for byte.
+TEST_F(BothBuilds, BitmapsAreTheDllsOwnBytes) {
+    const char* fromEnvironment = std::getenv("TORVA_WINDOWS_TOOL");
+    const std::string exe = fromEnvironment != nullptr ? fromEnvironment : TORVA_WINDOWS_TOOL;
+    const std::string helper = exe.substr(0, exe.find_last_of('/') + 1) + "torva_dll_bitmap.exe";
+    ASSERT_EQ(access(helper.c_str(), R_OK), 0) << helper << " is not built";
+    const std::string work = MakeWorkDirectory("dll_bitmaps");
+    std::system(("cp -r " + Quote(Inputs::Directory()) + "/. " + Quote(work)).c_str());
+    struct Case {
+        const char* file;
+        const char* mode;  // the plug-in's: -1 full colour, 0 as stored
+    };
+    const Case cases[] = {
+        {"pictures/sunset.qnt", "-1"},     {"pictures/ring_alpha.qnt", "-1"},   {"pictures/checker.pms", "-1"},
+        {"pictures/gradient16.pms", "-1"}, {"pictures/gradient16.pms", "0"},    {"pictures/disc16_alpha.pms", "0"},
+        {"pictures/bars.vsp", "-1"},       {"large.qnt", "-1"},                 {"cut_checker.pms", "-1"},
+        {"cut_bars.vsp", "-1"},            {"corrupt.qnt", "-1"},
+    };
+    for (const Case& c : cases) {
+        const std::string depth = std::string(c.mode) == "0" ? "16" : "24";
+        windows_->run(work, {"convert", c.file, "-f", "bmp", "-d", depth, "--keep-damaged", "-o", "exe.bmp"});
+        const std::string line = "cd " + Quote(work) + " && WINEDEBUG=-all wine " + Quote(helper) + " " +
+                                 Quote(c.file) + " " + c.mode + " dll.bmp >/dev/null 2>&1";
+        ASSERT_EQ(std::system(line.c_str()), 0) << c.file;
+        const std::string fromExe = ReadFile(work + "/exe.bmp");
+        const std::string fromDll = ReadFile(work + "/dll.bmp");
+        EXPECT_GT(fromDll.size(), 54u) << c.file;
+        EXPECT_TRUE(fromExe == fromDll) << c.file << " mode " << c.mode;
+        std::remove((work + "/exe.bmp").c_str());
+        std::remove((work + "/dll.bmp").c_str());
+    }
+    if (!HasFailure()) std::system(("rm -rf " + Quote(work)).c_str());
+}
+
 // Under a code page that is not 932 torva.exe reads, shows and writes the
 // same names.
 TEST_F(BothBuilds, NamesDoNotDependOnTheSystemCodePage) {

@@ -33,7 +33,7 @@ echo "== native: torva list samples.ald"
 "$root/build/native/bin/torva" list samples.ald
 "$root/build/native/bin/torva" convert samples.ald -o "$job/native"
 if [ "$windows" = yes ]; then
-  echo "== Windows (torva.exe with torvasoft.dll under Wine): torva list samples.ald"
+  echo "== Windows (torva.exe under Wine): torva list samples.ald"
   wine "$root/build/win32/bin/torva.exe" list samples.ald | tee "$job/list-windows.txt"
   "$root/build/native/bin/torva" list samples.ald > "$job/list-native.txt"
   cmp "$job/list-native.txt" "$job/list-windows.txt"

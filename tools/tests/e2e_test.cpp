@@ -1,7 +1,7 @@
 // torva end to end: the native tool on files made by the project's writers,
 // every command with its outputs, messages and exit status; and, when a
-// Windows build is there, torva.exe with torvasoft.dll under Wine on the
-// same files, whose outputs must be the same bytes.
+// Windows build is there, torva.exe under Wine on the same files, whose
+// outputs must be the same bytes.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -586,6 +586,40 @@ TEST_F(NativeRun, ConvertDepth16AsksForSixteenBitPms) {
     EXPECT_EQ(tree.at("sunset.bmp")[28], 24);  // only 16-bit PMS pictures have the choice
 }
 
+// The tool builds its bitmaps from the library's decoded rows; they are the
+// bytes the plug-in's KRV_GetImage hands a viewer, in both of its modes and
+// for damaged pictures too.
+TEST_F(NativeRun, BitmapsAreThePluginsOwnBytes) {
+    struct Case {
+        const char* file;
+        int32_t mode;  // the plug-in's: -1 full colour, 0 as stored
+    };
+    const Case cases[] = {
+        {"pictures/sunset.qnt", -1},       {"pictures/ring_alpha.qnt", -1}, {"pictures/checker.pms", -1},
+        {"pictures/gradient16.pms", -1},   {"pictures/gradient16.pms", 0},  {"pictures/disc16_alpha.pms", -1},
+        {"pictures/disc16_alpha.pms", 0},  {"pictures/bars.vsp", -1},       {"large.qnt", -1},
+        {"cut_checker.pms", 0},            {"cut_checker.pms", -1},         {"cut_bars.vsp", -1},
+        {"corrupt.qnt", -1},
+    };
+    for (const Case& c : cases) {
+        const std::string out = std::string("out/") + (c.mode == 0 ? "d16/" : "d24/");
+        const Outcome run = torva({"convert", c.file, "-f", "bmp", "-d", c.mode == 0 ? "16" : "24", "--keep-damaged",
+                                   "-o", out + "one.bmp"});
+        const bool damaged = std::string(c.file).find("cut_") == 0 || std::string(c.file).find("corrupt") == 0;
+        EXPECT_EQ(run.status, damaged ? 1 : 0) << c.file << "\n" << run.err;
+        EXPECT_EQ(run.err.find("damaged: ") != std::string::npos, damaged) << c.file << "\n" << run.err;
+        const std::string written = ReadFile(work_ + "/" + out + "one.bmp");
+        const std::string bytes = ReadFile(work_ + "/" + c.file);
+        const std::string name = c.file + std::string(c.file).rfind('/') + 1;
+        const torvatest::BitmapResult plugin = torvatest::GetBitmap(Bytes(bytes.begin(), bytes.end()), name, c.mode);
+        ASSERT_EQ(plugin.result, 0) << c.file;
+        ASSERT_GT(plugin.bytes.size(), 54u) << c.file;
+        EXPECT_EQ(written.size(), plugin.bytes.size()) << c.file << " mode " << c.mode;
+        EXPECT_TRUE(written == std::string(plugin.bytes.begin(), plugin.bytes.end())) << c.file << " mode " << c.mode;
+        std::system(("rm -rf " + Quote(work_ + "/out")).c_str());
+    }
+}
+
 TEST_F(NativeRun, ConvertNamesTheFilesItCannotReadAndConvertsTheRest) {
     const Outcome run = torva({"convert", "notes.txt", "broken.qnt", "badpic.ald", "pictures/bars.vsp", "-o", "out"});
     EXPECT_EQ(run.status, 1);
@@ -948,6 +982,45 @@ TEST_F(BothBuilds, EveryCommandGivesTheSameBytes) {
         {"damage told", {"info", "corrupt.qnt", "cut_sunset.qnt", "cut.ald"}, nullptr},
     };
     CompareBuilds(*windows_, cases);
+}
+
+// torva.exe's bitmaps come from the C interface linked into it; they are the
+// bytes torvasoft.dll's KRV_GetImage gives a viewer (torva_dll_bitmap.exe,
+// built beside torva.exe, loads the DLL and writes them), for every kind of
+// picture, both modes and damaged pictures. Its PNGs hold the same pixels as
+// its bitmaps, as the native run shows for the native build, whose files are
+// those of torva.exe byte for byte.
+TEST_F(BothBuilds, BitmapsAreTheDllsOwnBytes) {
+    const char* fromEnvironment = std::getenv("TORVA_WINDOWS_TOOL");
+    const std::string exe = fromEnvironment != nullptr ? fromEnvironment : TORVA_WINDOWS_TOOL;
+    const std::string helper = exe.substr(0, exe.find_last_of('/') + 1) + "torva_dll_bitmap.exe";
+    ASSERT_EQ(access(helper.c_str(), R_OK), 0) << helper << " is not built";
+    const std::string work = MakeWorkDirectory("dll_bitmaps");
+    std::system(("cp -r " + Quote(Inputs::Directory()) + "/. " + Quote(work)).c_str());
+    struct Case {
+        const char* file;
+        const char* mode;  // the plug-in's: -1 full colour, 0 as stored
+    };
+    const Case cases[] = {
+        {"pictures/sunset.qnt", "-1"},     {"pictures/ring_alpha.qnt", "-1"},   {"pictures/checker.pms", "-1"},
+        {"pictures/gradient16.pms", "-1"}, {"pictures/gradient16.pms", "0"},    {"pictures/disc16_alpha.pms", "0"},
+        {"pictures/bars.vsp", "-1"},       {"large.qnt", "-1"},                 {"cut_checker.pms", "-1"},
+        {"cut_bars.vsp", "-1"},            {"corrupt.qnt", "-1"},
+    };
+    for (const Case& c : cases) {
+        const std::string depth = std::string(c.mode) == "0" ? "16" : "24";
+        windows_->run(work, {"convert", c.file, "-f", "bmp", "-d", depth, "--keep-damaged", "-o", "exe.bmp"});
+        const std::string line = "cd " + Quote(work) + " && WINEDEBUG=-all wine " + Quote(helper) + " " +
+                                 Quote(c.file) + " " + c.mode + " dll.bmp >/dev/null 2>&1";
+        ASSERT_EQ(std::system(line.c_str()), 0) << c.file;
+        const std::string fromExe = ReadFile(work + "/exe.bmp");
+        const std::string fromDll = ReadFile(work + "/dll.bmp");
+        EXPECT_GT(fromDll.size(), 54u) << c.file;
+        EXPECT_TRUE(fromExe == fromDll) << c.file << " mode " << c.mode;
+        std::remove((work + "/exe.bmp").c_str());
+        std::remove((work + "/dll.bmp").c_str());
+    }
+    if (!HasFailure()) std::system(("rm -rf " + Quote(work)).c_str());
 }
 
 // Under a code page that is not 932 torva.exe reads, shows and writes the

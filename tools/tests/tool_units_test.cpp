@@ -15,6 +15,7 @@
 #include "tools/torva/json.h"
 #include "tools/torva/options.h"
 #include "tools/torva/file_system.h"
+#include "tools/torva/staged_file.h"
 #include "tools/torva/member_names.h"
 #include "tools/torva/png_encoder.h"
 #include "tools/torva/progress.h"

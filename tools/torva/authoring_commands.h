@@ -1,14 +1,14 @@
 // The commands that write the game's formats: `encode` (pictures to QNT,
 // PMS or VSP) and `pack` (files to an ALD or ALK archive). Each takes the
-// arguments after its name and returns the exit status.
+// command line's options and returns the exit status.
 #pragma once
 
-#include <string>
-#include <vector>
+#include "tools/torva/options.h"
+#include "tools/torva/report.h"
 
 namespace torva {
 
-int RunEncode(const std::vector<std::string>& arguments);
-int RunPack(const std::vector<std::string>& arguments);
+int RunEncode(const Options& options, Reporter& reporter);
+int RunPack(const Options& options, Reporter& reporter);
 
 }  // namespace torva

@@ -18,4 +18,11 @@ bool DecodeCp932Pair(unsigned char lead, unsigned char trail, std::string& utf8)
 // Encodes UTF-8 text in code page 932; characters it lacks become '_'.
 std::string EncodeCp932(const std::string& utf8);
 
+// A file name (UTF-8) in code page 932 exactly, for ALD member names; false
+// when some character has no code there. Natively a name that is no UTF-8
+// but reads as code page 932 is kept as it is: such names come from tools
+// that write archive names as stored, and packing them again must give the
+// same names.
+bool NameToCodePage932(const std::string& name, std::string& converted);
+
 }  // namespace torva

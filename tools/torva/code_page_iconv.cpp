@@ -40,7 +40,26 @@ private:
     iconv_t descriptor_;
 };
 
+// All of `from` converted by a descriptor of its own, or false when some byte
+// sequence has no match.
+bool ConvertWhole(const char* to, const char* fromCode, const std::string& from, std::string& converted) {
+    Converter converter(to, fromCode);
+    return converter.convert(from, converted);
+}
+
 }  // namespace
+
+bool NameToCodePage932(const std::string& name, std::string& converted) {
+    std::string unused;
+    if (name.empty()) {
+        converted.clear();
+        return true;
+    }
+    if (ConvertWhole("UTF-8", "UTF-8", name, unused)) return ConvertWhole("CP932", "UTF-8", name, converted);
+    if (!ConvertWhole("UTF-8", "CP932", name, unused)) return false;
+    converted = name;
+    return true;
+}
 
 bool DecodeCp932Pair(unsigned char lead, unsigned char trail, std::string& utf8) {
     thread_local Converter decoder("UTF-8", "CP932");

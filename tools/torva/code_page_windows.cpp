@@ -39,4 +39,19 @@ std::string EncodeCp932(const std::string& utf8) {
     return out;
 }
 
+bool NameToCodePage932(const std::string& name, std::string& converted) {
+    converted.clear();
+    if (name.empty()) return true;
+    const int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), int(name.size()), nullptr, 0);
+    if (wide <= 0) return false;
+    std::wstring utf16(size_t(wide), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), int(name.size()), &utf16[0], wide);
+    BOOL lossy = FALSE;
+    const int bytes = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, utf16.data(), wide, nullptr, 0, nullptr, &lossy);
+    if (bytes <= 0 || lossy) return false;
+    converted.assign(size_t(bytes), '\0');
+    WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, utf16.data(), wide, &converted[0], bytes, nullptr, &lossy);
+    return !lossy;
+}
+
 }  // namespace torva

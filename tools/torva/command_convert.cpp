@@ -1,15 +1,17 @@
 // convert: pictures, loose or inside archives, to PNG or BMP. Every output
 // is named before any work starts, in command-line and archive order; the
-// pictures are then converted on several threads, each read, decoded,
-// written and released in turn.
+// pictures are then converted on several threads, each read once, decoded
+// once (the status comes from the same decode), written and released in
+// turn.
 #include <memory>
 #include <mutex>
 
 #include "tools/torva/batch.h"
-#include "tools/torva/bitmap_view.h"
+#include "tools/torva/bitmap_file.h"
 #include "tools/torva/commands_internal.h"
-#include "tools/torva/host_record.h"
-#include "tools/torva/png_encoder.h"
+#include "tools/torva/damage.h"
+#include "tools/torva/picture_rows.h"
+#include "torvasoft/torvasoft.hpp"
 
 namespace torva {
 namespace {
@@ -41,7 +43,7 @@ public:
         const Options& options = session_.options();
         Input& input = *inputs_[job.input];
         std::string bytes;
-        std::string recordName;
+        std::string libraryName;
         if (job.member == nullptr) {
             // Pictures were closed after examining: read whole now.
             InputFile reader;
@@ -51,17 +53,17 @@ public:
                 messages.fail(job.label, "cannot read");
                 return;
             }
-            recordName = input.file.recordName;
+            libraryName = input.file.libraryName;
         } else {
             const std::shared_ptr<InputFile> reader = openArchive(input, messages);
             const bool read = reader && session_.readMember(input.file, *reader, *job.member, bytes,
                                                             options.keepDamaged, messages);
             closeArchiveWhenDone(input);
             if (!read) return;
-            recordName = job.member->raw;
+            libraryName = job.member->raw;
         }
         const bool mustBePicture = job.member == nullptr || IsPictureName(job.member->name);
-        convert(job, bytes, recordName, mustBePicture, messages);
+        convert(job, bytes, libraryName, mustBePicture, messages);
     }
 
 private:
@@ -84,43 +86,35 @@ private:
         if (--input.pending == 0) input.reader.reset();
     }
 
-    void convert(const Job& job, const std::string& bytes, const std::string& recordName, bool mustBePicture,
+    void convert(const Job& job, const std::string& bytes, const std::string& libraryName, bool mustBePicture,
                  Messages& messages) {
         const Options& options = session_.options();
-        HostRecord record(nullptr, bytes, recordName);
-        int32_t kind = 0;
-        const bool fullColour = options.depth != 16;
-        DamageCheck* damage = session_.damage();
-        const std::string found = damage ? damage->picture(bytes, recordName, fullColour) : std::string();
-        if (!found.empty()) messages.fail(job.label, "damaged: " + found);
-        if (session_.host().isSupported(record.get(), ServiceImage, &kind) != 0 || kind == 0) {
-            if (found.empty() && mustBePicture) messages.fail(job.label, "not a picture that torva can read");
+        // The pixel formats of the bitmaps a viewer gets: 16-bit PMS in full
+        // colour unless BMP at 16 bits is asked for.
+        const int request = options.depth != 16 ? TORVASOFT_AS_STORED_FULL : TORVASOFT_AS_STORED;
+        const torvasoft::Picture picture = torvasoft::Decode(bytes.data(), bytes.size(), libraryName.c_str(), request);
+        if (picture.status == torvasoft::Status::NotRecognised || picture.status == torvasoft::Status::InvalidArgument) {
+            if (mustBePicture) messages.fail(job.label, "not a picture that torva can read");
             return;
         }
-        if (!found.empty() && !options.keepDamaged) return;
-        std::string bitmapBytes;
-        {
-            OwnedBlock block;
-            uint32_t size = 0;
-            const int32_t result = session_.host().getImage(record.get(), block.out(), &size, fullColour ? -1 : 0);
-            if (result != 0) {
-                messages.fail(job.label, result == 1 ? "out of memory while building the bitmap"
-                                                     : "the bitmap could not be built (result " +
-                                                           std::to_string(result) + ")");
+        const std::string found = PictureDamage(picture);
+        if (!found.empty()) {
+            messages.fail(job.label, "damaged: " + found);
+            if (!options.keepDamaged) return;
+        }
+        if (!picture.hasPixels()) {
+            const bool empty = picture.status == torvasoft::Status::OutOfMemory &&
+                               (picture.layout.width == 0 || picture.layout.height == 0);
+            messages.fail(job.label, empty ? "damaged: the picture is empty" : "out of memory while building the bitmap");
+            return;
+        }
+        std::string output, error;
+        if (options.format == "bmp") {
+            if (!BitmapFileOf(picture, output)) {
+                messages.fail(job.label, "out of memory while building the bitmap");
                 return;
             }
-            bitmapBytes = block.copyBytes(size);
-        }
-        BitmapView bitmap;
-        std::string error;
-        if (!bitmap.parse(bitmapBytes, error)) {
-            messages.fail(job.label, "damaged: " + error);
-            return;
-        }
-        std::string output;
-        if (options.format == "bmp") {
-            output = bitmapBytes;
-        } else if (!EncodePng(bitmap, options.level, output, error)) {
+        } else if (!EncodePicturePng(picture, options.level, output, error)) {
             messages.fail(job.label, error);
             return;
         }
@@ -226,7 +220,7 @@ int RunConvert(Session& session) {
         // names say they are no picture do not count.
         std::vector<Job> pictures;
         for (const Job& job : jobs) {
-            const bool ald = inputs[job.input]->file.archiveKind == ArchiveAld;
+            const bool ald = inputs[job.input]->file.archiveKind == TORVASOFT_KIND_ALD;
             if (job.member == nullptr || !ald || IsPictureName(job.member->name)) pictures.push_back(job);
         }
         if (pictures.size() != 1) {

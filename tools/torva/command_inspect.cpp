@@ -4,9 +4,10 @@
 #include <cstdio>
 
 #include "tools/torva/commands_internal.h"
+#include "tools/torva/damage.h"
 #include "tools/torva/file_times.h"
-#include "tools/torva/host_record.h"
 #include "tools/torva/json.h"
+#include "torvasoft/torvasoft.hpp"
 
 namespace torva {
 namespace {
@@ -21,7 +22,7 @@ std::string MemberJson(const Member& member, int64_t offset) {
 
 std::string ArchiveJson(const Examined& file, const std::vector<Member>& members, int64_t offset) {
     std::string json = "{\"file\": " + JsonString(file.source.display) + ", \"kind\": \"" +
-                       (file.archiveKind == ArchiveAld ? "ald" : "alk") + "\", \"size\": " + Number(file.size) +
+                       (file.archiveKind == TORVASOFT_KIND_ALD ? "ald" : "alk") + "\", \"size\": " + Number(file.size) +
                        ", \"members\": [";
     for (size_t i = 0; i < members.size(); ++i) {
         json += (i == 0 ? "\n      " : ",\n      ") + MemberJson(members[i], offset);
@@ -34,7 +35,7 @@ std::string PictureJson(const Examined& file, const std::string& damage) {
     for (char& c : kind) c = char(c - 'A' + 'a');
     return "{\"file\": " + JsonString(file.source.display) + ", \"kind\": \"" + kind + "\", \"size\": " +
            Number(file.size) + ", \"width\": " + Number(file.info.width) + ", \"height\": " +
-           Number(file.info.height) + ", \"depth\": " + Number(file.info.bitDepth) +
+           Number(file.info.height) + ", \"depth\": " + Number(file.info.depth) +
            (damage.empty() ? std::string() : ", \"damage\": " + JsonString(damage)) + "}";
 }
 
@@ -50,12 +51,12 @@ private:
     std::string entries_;
 };
 
-// Checks a picture's stream with the library, as a decoder reads it whole.
-std::string PictureDamage(Session& session, const Examined& file, InputFile& input) {
-    if (session.damage() == nullptr) return std::string();
+// Decodes a picture whole, for what its streams turn out to be.
+std::string DamageOf(const Examined& file, InputFile& input) {
     std::string bytes;
     if (!input.read(0, static_cast<size_t>(file.size), bytes)) return "cannot be read whole";
-    return session.damage()->picture(bytes, file.recordName, true);
+    return PictureDamage(
+        torvasoft::Decode(bytes.data(), bytes.size(), file.libraryName.c_str(), TORVASOFT_AS_STORED_FULL));
 }
 
 }  // namespace
@@ -88,7 +89,7 @@ int RunInfo(Session& session) {
             WriteStandardOutput(source.display + line);
             continue;
         }
-        const std::string damage = PictureDamage(session, file, input);
+        const std::string damage = DamageOf(file, input);
         if (!damage.empty()) session.reporter().fail(source.display, "damaged: " + damage);
         if (options.json) {
             document.add(PictureJson(file, damage));
@@ -97,7 +98,7 @@ int RunInfo(Session& session) {
         char line[160];
         std::snprintf(line, sizeof line, ": %s picture, %u x %u, %u-bit, %" PRIu64 " bytes\n",
                       ImageKindName(file.imageKind), unsigned(file.info.width), unsigned(file.info.height),
-                      unsigned(file.info.bitDepth), file.size);
+                      unsigned(file.info.depth), file.size);
         WriteStandardOutput(source.display + line);
     }
     if (options.json) WriteStandardOutput(document.text());

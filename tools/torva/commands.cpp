@@ -1,20 +1,43 @@
 #include "tools/torva/commands.h"
 
-#include <memory>
-
 #include "torvasoft/version.h"
 #include "tools/torva/authoring_commands.h"
 #include "tools/torva/commands_internal.h"
 #include "tools/torva/help_text.h"
-#include "tools/torva/plugin_host.h"
 
 namespace torva {
 namespace {
 
-int UsageError(const std::string& command, const std::string& message) {
-    WriteStandardError("torva: " + message + "\nTry 'torva " + (command.empty() ? "" : command + " ") +
-                       "--help'.\n");
-    return ExitUsage;
+// The commands: a new one is one entry here, its help in help_text.cpp and
+// its name in the option table's lists.
+struct Command {
+    const char* name;
+    int (*run)(const Options& options, Reporter& reporter);
+    // The usage error for no operands; null where the command checks its
+    // operands itself.
+    const char* noOperands;
+};
+
+template <int (*Run)(Session&)>
+int InSession(const Options& options, Reporter& reporter) {
+    Session session(options, reporter);
+    return Run(session);
+}
+
+const Command kCommands[] = {
+    {"info", InSession<RunInfo>, "no file given"},
+    {"list", InSession<RunList>, "no archive given"},
+    {"extract", InSession<RunExtract>, "no archive given"},
+    {"convert", InSession<RunConvert>, "no file given"},
+    {"encode", RunEncode, nullptr},
+    {"pack", RunPack, nullptr},
+};
+
+const Command* FindCommand(const std::string& name) {
+    for (const Command& command : kCommands) {
+        if (name == command.name) return &command;
+    }
+    return nullptr;
 }
 
 // Standard output is checked once at the end: anything lost on the way
@@ -35,51 +58,38 @@ int PrintText(const char* text) {
 
 }  // namespace
 
+int UsageError(const std::string& command, const std::string& message) {
+    WriteStandardError("torva: " + message + "\nTry 'torva " + (command.empty() ? "" : command + " ") +
+                       "--help'.\n");
+    return ExitUsage;
+}
+
 int RunTool(const std::vector<std::string>& arguments) {
     if (arguments.empty()) return UsageError("", "no command given");
-    const std::string& command = arguments[0];
-    if (command == "-h" || command == "--help") return PrintText(kMainHelp);
-    if (command == "--version") return PrintText("torva " TORVASOFT_VERSION_STRING "\n");
-    const std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
-    if (command == "encode") return RunEncode(rest);
-    if (command == "pack") return RunPack(rest);
-    if (command == "help") {
+    const std::string& name = arguments[0];
+    if (name == "-h" || name == "--help") return PrintText(kMainHelp);
+    if (name == "--version") return PrintText("torva " TORVASOFT_VERSION_STRING "\n");
+    if (name == "help") {
         if (arguments.size() == 1) return PrintText(kMainHelp);
-        if (arguments.size() == 2 && arguments[1] == "encode") return RunEncode({"--help"});
-        if (arguments.size() == 2 && arguments[1] == "pack") return RunPack({"--help"});
         const char* help = CommandHelp(arguments[1]);
         if (help == nullptr || arguments.size() > 2) {
             return UsageError("", arguments.size() > 2 ? "help takes one command" : "unknown command '" + arguments[1] + "'");
         }
         return PrintText(help);
     }
-    const char* help = CommandHelp(command);
-    if (help == nullptr) return UsageError("", "unknown command '" + command + "'");
+    const Command* command = FindCommand(name);
+    const char* help = CommandHelp(name);
+    if (command == nullptr || help == nullptr) return UsageError("", "unknown command '" + name + "'");
 
     Options options;
     std::string fault;
-    if (!ParseOptions(command, std::vector<std::string>(arguments.begin() + 1, arguments.end()), options, fault)) {
-        return UsageError(command, fault);
+    if (!ParseOptions(name, std::vector<std::string>(arguments.begin() + 1, arguments.end()), options, fault)) {
+        return UsageError(name, fault);
     }
     if (options.help) return PrintText(help);
-    if (options.operands.empty()) {
-        return UsageError(command, command == "info" || command == "convert" ? "no file given" : "no archive given");
-    }
-
-    std::string error;
-    std::unique_ptr<PluginHost> host = OpenPluginHost(error);
-    if (!host) {
-        WriteStandardError("torva: " + error + "\n");
-        return ExitFailed;
-    }
+    if (options.operands.empty() && command->noOperands != nullptr) return UsageError(name, command->noOperands);
     Reporter reporter;
-    Session session(*host, options, reporter);
-    int status = ExitOk;
-    if (command == "info") status = RunInfo(session);
-    if (command == "list") status = RunList(session);
-    if (command == "extract") status = RunExtract(session);
-    if (command == "convert") status = RunConvert(session);
-    return Finish(status);
+    return Finish(command->run(options, reporter));
 }
 
 }  // namespace torva

@@ -15,6 +15,10 @@ int RunList(Session& session);
 int RunExtract(Session& session);
 int RunConvert(Session& session);
 
+// Says what is wrong with the command line and where help is; returns
+// ExitUsage.
+int UsageError(const std::string& command, const std::string& message);
+
 // Whether an output file may be written, before any work is spent on it:
 // false when it exists and is to be refused (reported) or skipped (quietly).
 bool MayWrite(const std::string& path, Existing existing, Messages& messages);

@@ -1,28 +1,23 @@
-// Damage the plug-in's entry points cannot tell: a picture whose stream is
-// cut or corrupt still gives a whole bitmap, and an archive whose table is
-// cut still lists the members read before the cut. The library's public API
-// says what its decoders found.
+// What the library's statuses say about a file it recognised: a picture
+// whose stream is cut or corrupt still decodes to whole rows (zeros where
+// nothing was decoded), and a cut member table still lists the members read
+// before the cut. Running out of memory says nothing about the file, so it
+// is no damage.
 #pragma once
 
-#include <memory>
+#include <cstddef>
 #include <string>
 
-#include "tools/torva/file_system.h"
+#include "torvasoft/torvasoft.hpp"
 
 namespace torva {
 
-class DamageCheck {
-public:
-    virtual ~DamageCheck() = default;
-    // What was found in a picture file held whole in `bytes`, or an empty
-    // string when it decodes whole. `fullColour` as the bitmap is asked for.
-    virtual std::string picture(const std::string& bytes, const std::string& recordName, bool fullColour) = 0;
-    // What was found in an archive's table, or an empty string when it is
-    // whole.
-    virtual std::string archive(InputFile& input, const std::string& recordName) = 0;
-};
+// The damage of a decoded picture, or an empty string when it decoded whole
+// (or the decode failed for some other reason than the file).
+std::string PictureDamage(const torvasoft::Picture& picture);
 
-// The check, or null where the build has no library API to ask.
-std::unique_ptr<DamageCheck> OpenDamageCheck();
+// The damage of an archive's table, of which `membersRead` members were read
+// whole, or an empty string.
+std::string TableDamage(torvasoft::Status status, size_t membersRead);
 
 }  // namespace torva

@@ -5,43 +5,13 @@
 #include "author/picture_encoder.h"
 #include "author/picture_reader.h"
 #include "tools/torva/authoring_commands.h"
-#include "tools/torva/authoring_files.h"
-#include "tools/torva/command_line.h"
-#include "tools/torva/commands.h"
+#include "tools/torva/commands_internal.h"
 #include "tools/torva/file_system.h"
 #include "tools/torva/member_names.h"
+#include "tools/torva/staged_file.h"
 
 namespace torva {
 namespace {
-
-const char kEncodeHelp[] =
-    "Usage: torva encode INPUT... [-o DIR | -o FILE] [--format qnt|pms8|pms16|vsp]\n"
-    "                   [--at X,Y] [--overwrite]\n"
-    "\n"
-    "Writes each PNG or BMP picture INPUT in one of the game's picture formats,\n"
-    "into DIR named after the input, or into FILE when there is one input.\n"
-    "\n"
-    "Formats (from --format, or else from the extension of -o FILE):\n"
-    "  qnt     full colour; an alpha plane when any pixel is translucent\n"
-    "  pms8    at most 256 colours, exact; a palette picture keeps its palette\n"
-    "          order; no translucency\n"
-    "  pms16   colour rounded to 5-6-5 (the format's precision, said once per\n"
-    "          file); an alpha plane when any pixel is translucent\n"
-    "  vsp     at most 16 colours whose channels are the levels 0, 17, 34 ... 255,\n"
-    "          exact; width a multiple of 8, at most 640 x 400; no translucency\n"
-    "A FILE ending in .pms without --format is written as pms8 when the picture\n"
-    "fits it, otherwise as pms16. A picture that the format cannot hold is\n"
-    "refused with the reason; nothing is approximated except the 5-6-5 rounding.\n"
-    "\n"
-    "Options:\n"
-    "  -o, --output DIR|FILE  where to write (default: the current directory)\n"
-    "  -f, --format FORMAT    qnt, pms8, pms16 or vsp\n"
-    "  --at X,Y               VSP position on the 640 x 400 screen (X a multiple\n"
-    "                         of 8; default 0,0)\n"
-    "  --overwrite            replace existing files (never replaced otherwise)\n"
-    "  -v, --verbose          name each file written, with its size (and for PMS\n"
-    "                         and VSP the size a greedy parse would give)\n"
-    "  -h, --help             show this help\n";
 
 struct FormatName {
     const char* name;
@@ -72,10 +42,7 @@ std::string LowerExtension(const std::string& path) {
     return extension;
 }
 
-int Usage(const std::string& message) {
-    std::fprintf(stderr, "torva: %s\nTry 'torva encode --help'.\n", message.c_str());
-    return ExitUsage;
-}
+int Usage(const std::string& message) { return UsageError("encode", message); }
 
 // Why the format cannot hold the picture, in the user's terms.
 std::string Refusal(author::AuthorStatus status, const FormatName& format, const author::EncodeReport& report,
@@ -113,18 +80,11 @@ bool ParsePosition(const std::string& text, uint32_t& x, uint32_t& y) {
 
 }  // namespace
 
-int RunEncode(const std::vector<std::string>& arguments) {
-    const CommandLine line(arguments, {"-h", "--help", "--overwrite", "-v", "--verbose"},
-                           {"-o", "--output", "-f", "--format", "--at"});
-    if (!line.ok()) return Usage(line.error());
-    if (line.has("-h", "--help")) {
-        std::fputs(kEncodeHelp, stdout);
-        return ExitOk;
-    }
-    const std::vector<std::string>& inputs = line.operands();
+int RunEncode(const Options& given, Reporter& reporter) {
+    const std::vector<std::string>& inputs = given.operands;
     if (inputs.empty()) return Usage("no picture given");
 
-    const std::string output = line.value("-o", "--output");
+    const std::string& output = given.output;
     const std::string extension = LowerExtension(output);
     const bool toFile = !output.empty() && !IsDirectory(output) &&
                         (extension == ".qnt" || extension == ".pms" || extension == ".vsp");
@@ -132,7 +92,7 @@ int RunEncode(const std::vector<std::string>& arguments) {
 
     author::EncodeOptions options;
     bool formatGiven = false, pmsEitherDepth = false;
-    const std::string formatName = line.value("-f", "--format");
+    const std::string formatName = given.formatGiven ? given.format : std::string();
     if (!formatName.empty()) {
         for (const FormatName& f : kFormats) {
             if (formatName == f.name) {
@@ -152,26 +112,22 @@ int RunEncode(const std::vector<std::string>& arguments) {
     } else {
         return Usage("say which format to write: --format qnt|pms8|pms16|vsp, or -o FILE with its extension");
     }
-    if (line.has("--at")) {
+    if (given.atGiven) {
         if (options.format != author::PictureFormat::Vsp) return Usage("--at applies to VSP only");
-        if (!ParsePosition(line.value("--at"), options.left, options.top)) {
+        if (!ParsePosition(given.at, options.left, options.top)) {
             return Usage("--at takes X,Y, two numbers such as 64,120");
         }
     }
-    const bool overwrite = line.has("--overwrite"), verbose = line.has("-v", "--verbose");
+    const bool overwrite = given.existing == Existing::Overwrite, verbose = given.verbose;
     const std::string directory = toFile ? std::string() : output;
     std::string error;
     if (!MakeDirectories(toFile ? output.substr(0, output.size() - BaseName(output).size()) : directory, error)) {
-        std::fprintf(stderr, "torva: %s\n", error.c_str());
+        reporter.print("torva: " + error, 1);
         return ExitFailed;
     }
 
-    int failures = 0;
     std::set<std::string> written;
-    auto fail = [&](const std::string& what, const std::string& why) {
-        std::fprintf(stderr, "torva: %s: %s\n", what.c_str(), why.c_str());
-        ++failures;
-    };
+    auto fail = [&](const std::string& what, const std::string& why) { reporter.fail(what, why); };
     for (const std::string& input : inputs) {
         InputFile file;
         std::string bytes;
@@ -195,10 +151,11 @@ int RunEncode(const std::vector<std::string>& arguments) {
         author::AuthorStatus status = author::EncodePicture(picture.source(), chosen, encoded, &report);
         if (pmsEitherDepth &&
             (status == author::AuthorStatus::TooManyColours || status == author::AuthorStatus::HasAlpha)) {
-            std::fprintf(stderr, "torva: %s: note: %s, so it is written as 16-bit PMS\n", input.c_str(),
-                         status == author::AuthorStatus::HasAlpha ? "the picture has translucent pixels"
-                                                                  : ("the picture has " + std::to_string(report.colours) +
-                                                                     " colours").c_str());
+            reporter.note(input, std::string("note: ") +
+                                     (status == author::AuthorStatus::HasAlpha
+                                          ? std::string("the picture has translucent pixels")
+                                          : "the picture has " + std::to_string(report.colours) + " colours") +
+                                     ", so it is written as 16-bit PMS");
             chosen.format = author::PictureFormat::Pms16;
             status = author::EncodePicture(picture.source(), chosen, encoded, &report);
         }
@@ -208,10 +165,10 @@ int RunEncode(const std::vector<std::string>& arguments) {
             continue;
         }
         if (picture.narrowed) {
-            std::fprintf(stderr, "torva: %s: note: 16-bit channels narrowed to 8 bits\n", input.c_str());
+            reporter.note(input, "note: 16-bit channels narrowed to 8 bits");
         }
         if (report.rounded) {
-            std::fprintf(stderr, "torva: %s: note: colours rounded to 5-6-5, the precision of 16-bit PMS\n", input.c_str());
+            reporter.note(input, "note: colours rounded to 5-6-5, the precision of 16-bit PMS");
         }
         const std::string target = toFile ? output : JoinPath(directory, ReplaceExtension(BaseName(input), format.extension));
         if (!written.insert(target).second) {
@@ -219,10 +176,12 @@ int RunEncode(const std::vector<std::string>& arguments) {
             continue;
         }
         StagedFile staged;
+        bool existed = false;
         error.clear();
         if (!staged.open(target, error) || !staged.write(encoded.data(), encoded.size()) ||
-            !staged.commit(overwrite, error)) {
-            fail(input, error.empty() ? "cannot write " + target : error);
+            !staged.commit(overwrite ? Replace::Always : Replace::Never, existed, error)) {
+            fail(input, existed ? target + " exists (use --overwrite to replace it)"
+                                : error.empty() ? "cannot write " + target : error);
             continue;
         }
         if (verbose) {
@@ -236,12 +195,11 @@ int RunEncode(const std::vector<std::string>& arguments) {
                     yardstick = "; a greedy parse: " + std::to_string(other.size());
                 }
             }
-            std::printf("%s -> %s (%s, %llu bytes%s)\n", input.c_str(), target.c_str(), format.title,
-                        static_cast<unsigned long long>(encoded.size()), yardstick.c_str());
+            WriteStandardOutput(input + " -> " + target + " (" + format.title + ", " + std::to_string(encoded.size()) +
+                                " bytes" + yardstick + ")\n");
         }
     }
-    std::fflush(stdout);
-    return failures == 0 ? ExitOk : ExitFailed;
+    return reporter.failed() ? ExitFailed : ExitOk;
 }
 
 }  // namespace torva

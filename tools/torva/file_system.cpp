@@ -1,7 +1,5 @@
 #include "tools/torva/file_system.h"
 
-#include <atomic>
-#include <csignal>
 #include <cstring>
 #include <new>
 #include <thread>
@@ -9,53 +7,6 @@
 #include "tools/torva/file_system_platform.h"
 
 namespace torva {
-namespace {
-
-// The temporary files being written, for the interrupt handler: one slot per
-// write in flight. Only their bytes are read there, so fixed buffers are used.
-const size_t kPendingSlots = 64;
-const size_t kPendingPathBytes = 4096;
-char g_pending[kPendingSlots][kPendingPathBytes];
-std::atomic<bool> g_pendingSet[kPendingSlots];
-
-extern "C" void OnInterrupt(int signal) {
-    for (size_t i = 0; i < kPendingSlots; ++i) {
-        if (g_pendingSet[i].load()) platform::RemoveFileFromHandler(g_pending[i]);
-    }
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-// Registers a temporary file for removal on interrupt while it exists.
-class PendingTemporary {
-public:
-    explicit PendingTemporary(const std::string& path) {
-        if (path.size() >= kPendingPathBytes) return;
-        for (size_t i = 0; i < kPendingSlots; ++i) {
-            // The slot is claimed first, its path written, then published
-            // to the handler.
-            if (claimed_[i].exchange(true)) continue;
-            std::memcpy(g_pending[i], path.c_str(), path.size() + 1);
-            g_pendingSet[i].store(true);
-            slot_ = i;
-            return;
-        }
-    }
-    ~PendingTemporary() {
-        if (slot_ == kPendingSlots) return;
-        g_pendingSet[slot_].store(false);
-        claimed_[slot_].store(false);
-    }
-
-private:
-    static std::atomic<bool> claimed_[kPendingSlots];
-    size_t slot_ = kPendingSlots;
-};
-std::atomic<bool> PendingTemporary::claimed_[kPendingSlots];
-
-std::atomic<unsigned long> g_temporaryCounter{0};
-
-}  // namespace
 
 InputFile::~InputFile() {
     if (file_ != nullptr) std::fclose(file_);
@@ -86,37 +37,6 @@ bool InputFile::read(uint64_t position, size_t count, std::string& bytes) {
     if (count == 0) return true;
     std::lock_guard<std::mutex> hold(lock_);
     return platform::Seek(file_, position) && std::fread(&bytes[0], 1, count, file_) == count;
-}
-
-std::string TemporaryPathFor(const std::string& path) {
-    const std::string name = BaseName(path);
-    const std::string directory = path.substr(0, path.size() - name.size());
-    return directory + ".torva-" + std::to_string(++g_temporaryCounter) + ".partial";
-}
-
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, Replace replace, bool& existed,
-                         std::string& error) {
-    existed = false;
-    const std::string temporary = TemporaryPathFor(path);
-    PendingTemporary pending(temporary);
-    std::FILE* file = platform::OpenFile(temporary, "wb");
-    if (file == nullptr) {
-        error = "cannot write " + path + ": " + platform::LastErrorText();
-        return false;
-    }
-    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    ok = std::fflush(file) == 0 && ok;
-    const std::string writeError = ok ? std::string() : platform::LastErrorText();
-    ok = std::fclose(file) == 0 && ok;
-    if (!ok) {
-        error = "cannot write " + path + ": " + (writeError.empty() ? platform::LastErrorText() : writeError);
-    } else if (replace == Replace::Always ? !platform::MoveReplace(temporary, path)
-                                          : !platform::MoveNoReplace(temporary, path, existed)) {
-        error = existed ? "exists" : "cannot move the finished file to " + path;
-        ok = false;
-    }
-    if (!ok) platform::RemoveFile(temporary);
-    return ok;
 }
 
 bool MakeDirectories(const std::string& path, std::string& error) {
@@ -191,11 +111,6 @@ bool FlushStandardOutput(std::string& error) {
 unsigned CoreCount() {
     const unsigned cores = std::thread::hardware_concurrency();
     return cores == 0 ? 1 : cores;
-}
-
-void InstallInterruptCleanup() {
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
 }
 
 }  // namespace torva

@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/winapi.h"
-
 namespace torva {
 
 // A file open for reading, closed when the object goes. Reads may come from
@@ -36,16 +34,6 @@ private:
     std::mutex lock_;
 };
 
-enum class Replace { Never, Always };
-
-// Writes `bytes` to `path` through a temporary file in the same directory
-// that is moved to `path` once complete, so `path` is never left half
-// written. With Replace::Never an existing `path` is left alone and the call
-// fails with `existed` set. On failure the temporary file is removed and
-// `error` says why.
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, Replace replace, bool& existed,
-                         std::string& error);
-
 // Creates the directory and any missing parents.
 bool MakeDirectories(const std::string& path, std::string& error);
 
@@ -60,6 +48,14 @@ struct DirectoryEntry {
 };
 bool ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries, std::string& error);
 
+// What a file is: a directory or not, its size, its modification time.
+struct FileFacts {
+    bool directory = false;
+    uint64_t size = 0;
+    uint64_t fileTime = 0;  // 100 ns units since 1601-01-01, UTC
+};
+bool StatFile(const std::string& path, FileFacts& facts, std::string& error);
+
 // Sets a file's modification time, given as a FILETIME in UTC.
 bool SetModificationTime(const std::string& path, uint64_t utcFileTime);
 
@@ -70,29 +66,12 @@ std::string JoinPath(const std::string& directory, const std::string& name);
 // The last component of a path ('/' and, on Windows, '\' separate).
 std::string BaseName(const std::string& path);
 
-// An open read handle for the plug-in's record, closed when the object goes.
-class FileHandle {
-public:
-    explicit FileHandle(const std::string& path);
-    ~FileHandle();
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 // True when standard error is a terminal.
 bool StandardErrorIsTerminal();
 
 // Standard input, read whole; false (with `error`) when it cannot be.
 bool ReadStandardInput(std::string& bytes, std::string& error);
 
-// Writes `bytes` to a new file in the system's temporary directory and
-// says where; the caller removes it with RemoveFileQuietly.
-bool WriteTemporaryFile(const std::string& bytes, std::string& path, std::string& error);
 void RemoveFileQuietly(const std::string& path);
 
 // Writes to standard output or error unchanged (no line-end translation);
@@ -102,13 +81,6 @@ bool WriteStandardOutput(const std::string& bytes);
 void WriteStandardError(const std::string& text);
 // Flushes standard output; false when anything written to it was lost.
 bool FlushStandardOutput(std::string& error);
-
-// Removes the temporary files of unfinished writes when the process is
-// interrupted.
-void InstallInterruptCleanup();
-
-// A name for a temporary file beside `path`, unique in this process.
-std::string TemporaryPathFor(const std::string& path);
 
 // The machine's number of cores (at least 1).
 unsigned CoreCount();

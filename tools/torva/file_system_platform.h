@@ -13,6 +13,21 @@ extern const char kSeparator;
 bool IsSeparator(char c);
 
 std::FILE* OpenFile(const std::string& path, const char* mode);
+// Creates `path` for writing, failing (with `existed` set when that is why)
+// when anything is there already: O_CREAT | O_EXCL, or CREATE_NEW.
+std::FILE* CreateNewFile(const std::string& path, bool& existed);
+// The system's directory for temporary files.
+std::string TemporaryDirectory();
+unsigned long ProcessId();
+// Bits from the system's random source (0 when there is none).
+uint64_t RandomNumber();
+// Calls `cleanup` on an interrupt (SIGINT, SIGTERM; a console's Ctrl+C,
+// Ctrl+Break or close), then ends the process as the interrupt would have.
+// `cleanup` must be safe in a signal handler.
+void InstallInterruptHandler(void (*cleanup)());
+// For the tests' pause points: writes one byte to `descriptor`, then waits
+// for the interrupt that ends the process.
+void SignalAndWaitForInterrupt(int descriptor);
 bool Seek(std::FILE* file, uint64_t position);
 uint64_t SizeOf(std::FILE* file);
 // Moves `from` to `to`; fails with `existed` set when `to` is there already.

@@ -1,11 +1,13 @@
 // The file system natively: POSIX calls on byte paths.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -19,6 +21,66 @@ const char kSeparator = '/';
 bool IsSeparator(char c) { return c == '/'; }
 
 std::FILE* OpenFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+
+std::FILE* CreateNewFile(const std::string& path, bool& existed) {
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    existed = descriptor < 0 && errno == EEXIST;
+    if (descriptor < 0) return nullptr;
+    std::FILE* file = fdopen(descriptor, "wb");
+    if (file == nullptr) {
+        const int why = errno;
+        ::close(descriptor);
+        unlink(path.c_str());
+        errno = why;
+    }
+    return file;
+}
+
+std::string TemporaryDirectory() {
+    const char* directory = std::getenv("TMPDIR");
+    return directory != nullptr && *directory != '\0' ? directory : "/tmp";
+}
+
+unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
+
+uint64_t RandomNumber() {
+    uint64_t bits = 0;
+    if (getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) return 0;
+    return bits;
+}
+
+namespace {
+
+void (*g_cleanup)() = nullptr;
+
+extern "C" void OnInterrupt(int signal) {
+    if (g_cleanup != nullptr) g_cleanup();
+    // The default action, so the parent sees the process ended by the signal.
+    std::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+}  // namespace
+
+void InstallInterruptHandler(void (*cleanup)()) {
+    g_cleanup = cleanup;
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    // Either signal while the other is being handled waits for it.
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+void SignalAndWaitForInterrupt(int descriptor) {
+    const char byte = 'p';
+    while (::write(descriptor, &byte, 1) < 0 && errno == EINTR) {
+    }
+    for (;;) pause();
+}
 
 bool Seek(std::FILE* file, uint64_t position) {
     return position <= uint64_t(INT64_MAX) && fseeko(file, static_cast<off_t>(position), SEEK_SET) == 0;
@@ -89,6 +151,20 @@ bool ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries
     return true;
 }
 
+bool StatFile(const std::string& path, FileFacts& facts, std::string& error) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    facts.directory = S_ISDIR(status.st_mode);
+    facts.size = static_cast<uint64_t>(status.st_size);
+    // 1970-01-01 is 11644473600 s after 1601-01-01.
+    const int64_t seconds = static_cast<int64_t>(status.st_mtim.tv_sec) + 11644473600LL;
+    facts.fileTime = seconds < 0 ? 0 : uint64_t(seconds) * 10000000u + uint64_t(status.st_mtim.tv_nsec) / 100u;
+    return true;
+}
+
 bool SetModificationTime(const std::string& path, uint64_t utcFileTime) {
     // FILETIME counts 100 ns steps from 1601-01-01; 1970 is 11644473600 s on.
     const int64_t kUnixEpoch = 116444736000000000LL;
@@ -104,38 +180,6 @@ bool SetModificationTime(const std::string& path, uint64_t utcFileTime) {
     times[1].tv_sec = static_cast<time_t>(seconds);
     times[1].tv_nsec = static_cast<long>(rest * 100);
     return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
-}
-
-FileHandle::FileHandle(const std::string& path)
-    : handle_(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                          nullptr)) {}
-
-FileHandle::~FileHandle() {
-    if (valid()) CloseHandle(handle_);
-}
-
-bool WriteTemporaryFile(const std::string& bytes, std::string& path, std::string& error) {
-    const char* directory = std::getenv("TMPDIR");
-    std::string pattern = JoinPath(directory != nullptr && *directory != '\0' ? directory : "/tmp", "torva-XXXXXX");
-    const int descriptor = mkstemp(&pattern[0]);
-    if (descriptor < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t step = write(descriptor, bytes.data() + written, bytes.size() - written);
-        if (step <= 0) break;
-        written += size_t(step);
-    }
-    const bool ok = written == bytes.size() && close(descriptor) == 0;
-    if (!ok) {
-        error = std::strerror(errno);
-        unlink(pattern.c_str());
-        return false;
-    }
-    path = pattern;
-    return true;
 }
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }

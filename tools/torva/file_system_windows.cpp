@@ -1,5 +1,7 @@
 // The file system on Windows: UTF-8 paths turned into UTF-16 for the
 // wide-character API, so no name depends on the system code page.
+#define _CRT_RAND_S  // rand_s, from the system's random source
+#include <stdlib.h>
 #include <windows.h>
 
 #include <fcntl.h>
@@ -21,6 +23,69 @@ bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {
     return _wfopen(Widen(path).c_str(), Widen(mode).c_str());
+}
+
+std::FILE* CreateNewFile(const std::string& path, bool& existed) {
+    HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        existed = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+        errno = existed ? EEXIST : EACCES;
+        return nullptr;
+    }
+    existed = false;
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (descriptor < 0) {
+        CloseHandle(handle);
+        DeleteFileW(Widen(path).c_str());
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(descriptor, "wb");
+    if (file == nullptr) {
+        _close(descriptor);
+        DeleteFileW(Widen(path).c_str());
+    }
+    return file;
+}
+
+std::string TemporaryDirectory() {
+    wchar_t directory[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, directory);
+    if (length == 0 || length > MAX_PATH) return ".";
+    return Narrow(std::wstring(directory, length));
+}
+
+unsigned long ProcessId() { return GetCurrentProcessId(); }
+
+uint64_t RandomNumber() {
+    unsigned int low = 0, high = 0;
+    if (rand_s(&low) != 0 || rand_s(&high) != 0) return 0;
+    return uint64_t(high) << 32 | low;
+}
+
+namespace {
+
+void (*g_cleanup)() = nullptr;
+
+// Runs on a thread of its own; returning FALSE lets the default handler end
+// the process.
+BOOL WINAPI OnConsoleControl(DWORD) {
+    if (g_cleanup != nullptr) g_cleanup();
+    return FALSE;
+}
+
+}  // namespace
+
+void InstallInterruptHandler(void (*cleanup)()) {
+    g_cleanup = cleanup;
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+void SignalAndWaitForInterrupt(int descriptor) {
+    const char byte = 'p';
+    _write(descriptor, &byte, 1);
+    for (;;) Sleep(INFINITE);
 }
 
 bool Seek(std::FILE* file, uint64_t position) {
@@ -95,6 +160,18 @@ bool ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries
     return true;
 }
 
+bool StatFile(const std::string& path, FileFacts& facts, std::string& error) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) {
+        error = "cannot read its attributes (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    facts.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    facts.size = uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    facts.fileTime = uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
+    return true;
+}
+
 bool SetModificationTime(const std::string& path, uint64_t utcFileTime) {
     HANDLE file = CreateFileW(Widen(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -104,36 +181,6 @@ bool SetModificationTime(const std::string& path, uint64_t utcFileTime) {
     time.dwHighDateTime = static_cast<DWORD>(utcFileTime >> 32);
     const bool ok = SetFileTime(file, nullptr, nullptr, &time) != 0;
     CloseHandle(file);
-    return ok;
-}
-
-FileHandle::FileHandle(const std::string& path)
-    : handle_(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-
-FileHandle::~FileHandle() {
-    if (valid()) CloseHandle(handle_);
-}
-
-bool WriteTemporaryFile(const std::string& bytes, std::string& path, std::string& error) {
-    wchar_t directory[MAX_PATH + 1];
-    wchar_t name[MAX_PATH + 1];
-    const DWORD length = GetTempPathW(MAX_PATH + 1, directory);
-    if (length == 0 || length > MAX_PATH || GetTempFileNameW(directory, L"tva", 0, name) == 0) {
-        error = "cannot make a temporary file";
-        return false;
-    }
-    path = Narrow(name);
-    std::FILE* file = _wfopen(name, L"wb");
-    bool ok = file != nullptr;
-    if (ok) {
-        ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-        ok = std::fclose(file) == 0 && ok;
-    }
-    if (!ok) {
-        error = "cannot write a temporary file";
-        DeleteFileW(name);
-    }
     return ok;
 }
 

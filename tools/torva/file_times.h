@@ -1,5 +1,5 @@
-// Time stamps as the plug-in hands them over: FILETIME values (100 ns steps
-// since 1601-01-01) already turned into local time with the zone's current
+// Time stamps as a viewer shows them: FILETIME values (100 ns steps since
+// 1601-01-01) turned from UTC into local time with the zone's current
 // offset.
 #pragma once
 
@@ -8,7 +8,7 @@
 
 namespace torva {
 
-// The offset the plug-in applied: local minus UTC, in 100 ns steps.
+// The zone's current offset: local minus UTC, in 100 ns steps.
 int64_t CurrentUtcOffset();
 
 // "YYYY-MM-DDTHH:MM:SS" for a local FILETIME, with "+HH:MM" (or "-HH:MM")

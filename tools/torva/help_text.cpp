@@ -132,6 +132,58 @@ const char kConvertHelp[] =
     "  -v, --verbose        name each file written\n"
     "  -h, --help           show this help\n";
 
+const char kEncodeHelp[] =
+    "Usage: torva encode INPUT... [-o DIR | -o FILE] [--format qnt|pms8|pms16|vsp]\n"
+    "                   [--at X,Y] [--overwrite]\n"
+    "\n"
+    "Writes each PNG or BMP picture INPUT in one of the game's picture formats,\n"
+    "into DIR named after the input, or into FILE when there is one input.\n"
+    "\n"
+    "Formats (from --format, or else from the extension of -o FILE):\n"
+    "  qnt     full colour; an alpha plane when any pixel is translucent\n"
+    "  pms8    at most 256 colours, exact; a palette picture keeps its palette\n"
+    "          order; no translucency\n"
+    "  pms16   colour rounded to 5-6-5 (the format's precision, said once per\n"
+    "          file); an alpha plane when any pixel is translucent\n"
+    "  vsp     at most 16 colours whose channels are the levels 0, 17, 34 ... 255,\n"
+    "          exact; width a multiple of 8, at most 640 x 400; no translucency\n"
+    "A FILE ending in .pms without --format is written as pms8 when the picture\n"
+    "fits it, otherwise as pms16. A picture that the format cannot hold is\n"
+    "refused with the reason; nothing is approximated except the 5-6-5 rounding.\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output DIR|FILE  where to write (default: the current directory)\n"
+    "  -f, --format FORMAT    qnt, pms8, pms16 or vsp\n"
+    "  --at X,Y               VSP position on the 640 x 400 screen (X a multiple\n"
+    "                         of 8; default 0,0)\n"
+    "  --overwrite            replace existing files (never replaced otherwise)\n"
+    "  -v, --verbose          name each file written, with its size (and for PMS\n"
+    "                         and VSP the size a greedy parse would give)\n"
+    "  -h, --help             show this help\n";
+
+const char kPackHelp[] =
+    "Usage: torva pack INPUT... -o ARCHIVE.ald|ARCHIVE.alk [-r] [--list FILE]\n"
+    "                 [--overwrite]\n"
+    "\n"
+    "Packs the files INPUT into a new archive, the kind from its extension,\n"
+    "members in the order given (a directory's files, with -r, in name order,\n"
+    "numbers compared as numbers).\n"
+    "\n"
+    "ALD members are named after their files, in code page 932 (at most 47\n"
+    "bytes), and keep the files' modification times (stored as UTC). A name that\n"
+    "code page 932 cannot write is refused. ALK members have no names; an empty\n"
+    "file becomes an empty row, which keeps its place but lists no member.\n"
+    "Nothing is written unless every member can be packed.\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output ARCHIVE  the archive to write (.ald or .alk)\n"
+    "  -r, --recursive       take the files inside directories, and theirs\n"
+    "  --list FILE           also take the files named in FILE, one a line, in\n"
+    "                        that order (relative to FILE's directory)\n"
+    "  --overwrite           replace an existing archive (never replaced otherwise)\n"
+    "  -v, --verbose         name each member packed\n"
+    "  -h, --help            show this help\n";
+
 }  // namespace
 
 const char* CommandHelp(const std::string& command) {
@@ -139,6 +191,8 @@ const char* CommandHelp(const std::string& command) {
     if (command == "list") return kListHelp;
     if (command == "extract") return kExtractHelp;
     if (command == "convert") return kConvertHelp;
+    if (command == "encode") return kEncodeHelp;
+    if (command == "pack") return kPackHelp;
     return nullptr;
 }
 

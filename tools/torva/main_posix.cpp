@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "tools/torva/commands.h"
-#include "tools/torva/file_system.h"
+#include "tools/torva/interrupt_cleanup.h"
 
 int main(int argc, char** argv) {
     torva::InstallInterruptCleanup();

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tools/torva/commands.h"
-#include "tools/torva/file_system.h"
+#include "tools/torva/interrupt_cleanup.h"
 #include "tools/torva/wide_text.h"
 
 int wmain(int argc, wchar_t** argv) {

@@ -7,119 +7,153 @@
 namespace torva {
 namespace {
 
-// Which command takes which option.
+typedef bool (*Handler)(const std::string& value, Options& options, std::string& fault);
+
+// An option, the commands that take it, and what it does.
 struct OptionUse {
     const char* shortName;
     const char* longName;
     bool takesValue;
     const char* commands;  // space-separated, with a space at each end
+    Handler apply;
 };
 
+bool Flag(bool Options::*field, Options& options) {
+    options.*field = true;
+    return true;
+}
+
+bool ChooseExisting(Existing wanted, Options& options, std::string& fault) {
+    if (options.existing != Existing::Refuse && options.existing != wanted) {
+        fault = "--overwrite and --skip-existing exclude each other";
+        return false;
+    }
+    options.existing = wanted;
+    return true;
+}
+
 const OptionUse kOptions[] = {
-    {"-h", "--help", false, " info list extract convert "},
-    {"-v", "--verbose", false, " extract convert "},
-    {"-o", "--output", true, " extract convert "},
-    {"-f", "--format", true, " convert "},
-    {"-d", "--depth", true, " convert "},
-    {"", "--level", true, " convert "},
-    {"-j", "--jobs", true, " convert "},
-    {"-r", "--recursive", false, " info list convert "},
-    {"", "--flat", false, " convert "},
-    {"", "--json", false, " info list "},
-    {"", "--keep-damaged", false, " extract convert "},
-    {"", "--overwrite", false, " extract convert "},
-    {"", "--skip-existing", false, " extract convert "},
-    {"", "--stdout", false, " extract "},
-    {"", "--names", true, " info list extract convert "},
-    {"", "--name", true, " info list extract convert "},
-    {"-m", "--member", true, " convert "},
+    {"-h", "--help", false, " info list extract convert encode pack ",
+     [](const std::string&, Options& o, std::string&) { return Flag(&Options::help, o); }},
+    {"-v", "--verbose", false, " extract convert encode pack ",
+     [](const std::string&, Options& o, std::string&) { return Flag(&Options::verbose, o); }},
+    {"-o", "--output", true, " extract convert encode pack ",
+     [](const std::string& value, Options& o, std::string& fault) {
+         if (value.empty()) {
+             fault = "the output is empty";
+             return false;
+         }
+         o.output = value;
+         return true;
+     }},
+    {"-f", "--format", true, " convert ",
+     [](const std::string& value, Options& o, std::string& fault) {
+         if (value != "png" && value != "bmp") {
+             fault = "unknown format '" + value + "' (png or bmp)";
+             return false;
+         }
+         o.format = value;
+         o.formatGiven = true;
+         return true;
+     }},
+    // encode checks its formats against the output it is given.
+    {"-f", "--format", true, " encode ",
+     [](const std::string& value, Options& o, std::string&) {
+         o.format = value;
+         o.formatGiven = !value.empty();
+         return true;
+     }},
+    {"-d", "--depth", true, " convert ",
+     [](const std::string& value, Options& o, std::string& fault) {
+         if (value != "16" && value != "24") {
+             fault = "unknown depth '" + value + "' (16 or 24)";
+             return false;
+         }
+         o.depth = value == "16" ? 16 : 24;
+         return true;
+     }},
+    {"", "--level", true, " convert ",
+     [](const std::string& value, Options& o, std::string& fault) {
+         if (value == "fast") {
+             o.level = PngLevel::Fast;
+         } else if (value == "default") {
+             o.level = PngLevel::Default;
+         } else if (value == "best") {
+             o.level = PngLevel::Best;
+         } else {
+             fault = "unknown level '" + value + "' (fast, default or best)";
+             return false;
+         }
+         return true;
+     }},
+    {"-j", "--jobs", true, " convert ",
+     [](const std::string& value, Options& o, std::string& fault) {
+         char* end = nullptr;
+         const unsigned long jobs = std::strtoul(value.c_str(), &end, 10);
+         if (value.empty() || *end != '\0' || value[0] == '-' || jobs < 1 || jobs > 64) {
+             fault = "the number of jobs must be from 1 to 64, not '" + value + "'";
+             return false;
+         }
+         o.jobs = unsigned(jobs);
+         return true;
+     }},
+    {"-r", "--recursive", false, " info list convert pack ",
+     [](const std::string&, Options& o, std::string&) { return Flag(&Options::recursive, o); }},
+    {"", "--flat", false, " convert ",
+     [](const std::string&, Options& o, std::string&) { return Flag(&Options::flat, o); }},
+    {"", "--json", false, " info list ",
+     [](const std::string&, Options& o, std::string&) { return Flag(&Options::json, o); }},
+    {"", "--keep-damaged", false, " extract convert ",
+     [](const std::string&, Options& o, std::string&) { return Flag(&Options::keepDamaged, o); }},
+    {"", "--overwrite", false, " extract convert encode pack ",
+     [](const std::string&, Options& o, std::string& fault) { return ChooseExisting(Existing::Overwrite, o, fault); }},
+    {"", "--skip-existing", false, " extract convert ",
+     [](const std::string&, Options& o, std::string& fault) { return ChooseExisting(Existing::Skip, o, fault); }},
+    {"", "--stdout", false, " extract ",
+     [](const std::string&, Options& o, std::string&) { return Flag(&Options::toStandardOutput, o); }},
+    {"", "--names", true, " info list extract convert ",
+     [](const std::string& value, Options& o, std::string& fault) {
+         if (value != "cp932" && value != "raw") {
+             fault = "unknown names '" + value + "' (cp932 or raw)";
+             return false;
+         }
+         o.names = value == "raw" ? NameMode::Raw : NameMode::Cp932;
+         return true;
+     }},
+    {"", "--name", true, " info list extract convert ",
+     [](const std::string& value, Options& o, std::string& fault) {
+         if (value.empty()) {
+             fault = "the name is empty";
+             return false;
+         }
+         o.inputName = value;
+         return true;
+     }},
+    {"-m", "--member", true, " convert ",
+     [](const std::string& value, Options& o, std::string&) {
+         o.members.push_back(value);
+         return true;
+     }},
+    {"", "--at", true, " encode ",
+     [](const std::string& value, Options& o, std::string&) {
+         o.at = value;
+         o.atGiven = true;
+         return true;
+     }},
+    {"", "--list", true, " pack ",
+     [](const std::string& value, Options& o, std::string&) {
+         o.list = value;
+         o.listGiven = true;
+         return true;
+     }},
 };
 
 const OptionUse* FindOption(const std::string& command, const std::string& name) {
     for (const OptionUse& option : kOptions) {
         if (name != option.shortName && name != option.longName) continue;
-        if (std::string(option.commands).find(" " + command + " ") == std::string::npos) return nullptr;
-        return &option;
+        if (std::string(option.commands).find(" " + command + " ") != std::string::npos) return &option;
     }
     return nullptr;
-}
-
-bool Apply(const std::string& name, const std::string& value, Options& options, std::string& fault) {
-    if (name == "-h" || name == "--help") {
-        options.help = true;
-    } else if (name == "-v" || name == "--verbose") {
-        options.verbose = true;
-    } else if (name == "-o" || name == "--output") {
-        if (value.empty()) {
-            fault = "the output is empty";
-            return false;
-        }
-        options.output = value;
-    } else if (name == "-f" || name == "--format") {
-        if (value != "png" && value != "bmp") {
-            fault = "unknown format '" + value + "' (png or bmp)";
-            return false;
-        }
-        options.format = value;
-        options.formatGiven = true;
-    } else if (name == "-d" || name == "--depth") {
-        if (value != "16" && value != "24") {
-            fault = "unknown depth '" + value + "' (16 or 24)";
-            return false;
-        }
-        options.depth = value == "16" ? 16 : 24;
-    } else if (name == "--level") {
-        if (value == "fast") {
-            options.level = PngLevel::Fast;
-        } else if (value == "default") {
-            options.level = PngLevel::Default;
-        } else if (value == "best") {
-            options.level = PngLevel::Best;
-        } else {
-            fault = "unknown level '" + value + "' (fast, default or best)";
-            return false;
-        }
-    } else if (name == "-j" || name == "--jobs") {
-        char* end = nullptr;
-        const unsigned long jobs = std::strtoul(value.c_str(), &end, 10);
-        if (value.empty() || *end != '\0' || value[0] == '-' || jobs < 1 || jobs > 64) {
-            fault = "the number of jobs must be from 1 to 64, not '" + value + "'";
-            return false;
-        }
-        options.jobs = unsigned(jobs);
-    } else if (name == "-r" || name == "--recursive") {
-        options.recursive = true;
-    } else if (name == "--flat") {
-        options.flat = true;
-    } else if (name == "--json") {
-        options.json = true;
-    } else if (name == "--keep-damaged") {
-        options.keepDamaged = true;
-    } else if (name == "--overwrite" || name == "--skip-existing") {
-        const Existing wanted = name == "--overwrite" ? Existing::Overwrite : Existing::Skip;
-        if (options.existing != Existing::Refuse && options.existing != wanted) {
-            fault = "--overwrite and --skip-existing exclude each other";
-            return false;
-        }
-        options.existing = wanted;
-    } else if (name == "--stdout") {
-        options.toStandardOutput = true;
-    } else if (name == "--names") {
-        if (value != "cp932" && value != "raw") {
-            fault = "unknown names '" + value + "' (cp932 or raw)";
-            return false;
-        }
-        options.names = value == "raw" ? NameMode::Raw : NameMode::Cp932;
-    } else if (name == "--name") {
-        if (value.empty()) {
-            fault = "the name is empty";
-            return false;
-        }
-        options.inputName = value;
-    } else if (name == "-m" || name == "--member") {
-        options.members.push_back(value);
-    }
-    return true;
 }
 
 // Checks that the options asked for go together.
@@ -213,9 +247,11 @@ bool ParseOptions(const std::string& command, const std::vector<std::string>& ar
             }
             value = arguments[++i];
         }
-        if (!Apply(name, value, options, fault)) return false;
+        if (!option->apply(value, options, fault)) return false;
     }
-    return options.help || CheckCombination(options, fault);
+    // The writing commands check their choices themselves.
+    if (options.help || command == "encode" || command == "pack") return true;
+    return CheckCombination(options, fault);
 }
 
 }  // namespace torva

@@ -16,6 +16,7 @@ enum class Existing {
     Skip,       // --skip-existing
 };
 
+// What the command line asks for, for every command.
 struct Options {
     std::string command;
     bool help = false;
@@ -28,13 +29,17 @@ struct Options {
     Existing existing = Existing::Refuse;
     NameMode names = NameMode::Cp932;
     std::string output;
-    std::string format = "png";
+    std::string format = "png";  // convert: png or bmp; encode: as given
     bool formatGiven = false;
     int depth = 24;
     PngLevel level = PngLevel::Default;
     unsigned jobs = 0;  // 0: one per core
     std::string inputName;  // --name: the name of what '-' reads
     std::vector<std::string> members;  // convert --member
+    std::string at;                    // encode --at, as given
+    bool atGiven = false;
+    std::string list;                  // pack --list FILE
+    bool listGiven = false;
     std::vector<std::string> operands;
 };
 
@@ -42,8 +47,11 @@ struct Options {
 // "-xvalue", its attached value; returns whether a value was attached.
 bool SplitOptionArgument(const std::string& argument, std::string& name, std::string& value);
 
-// Parses the arguments after the command name. False with `fault` set for
-// a usage error.
+// Parses the arguments after the command name: one table says which
+// commands take each option and hands its value to the option's handler;
+// a command that reads the game's files then has its choices checked
+// together. False with `fault` set for a usage error. A new command is
+// named in the `commands` lists of the options it takes.
 bool ParseOptions(const std::string& command, const std::vector<std::string>& arguments, Options& options,
                   std::string& fault);
 

@@ -1,5 +1,6 @@
 // Output files: names made safe, and the rule for files that exist.
 #include "tools/torva/commands_internal.h"
+#include "tools/torva/staged_file.h"
 
 namespace torva {
 namespace {

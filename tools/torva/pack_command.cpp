@@ -3,45 +3,20 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "author/archive_packer.h"
 #include "tools/torva/authoring_commands.h"
-#include "tools/torva/authoring_files.h"
-#include "tools/torva/command_line.h"
-#include "tools/torva/commands.h"
+#include "tools/torva/code_page.h"
+#include "tools/torva/commands_internal.h"
 #include "tools/torva/file_system.h"
 #include "tools/torva/file_system_platform.h"
+#include "tools/torva/staged_file.h"
 
 namespace torva {
 namespace {
 
-const char kPackHelp[] =
-    "Usage: torva pack INPUT... -o ARCHIVE.ald|ARCHIVE.alk [-r] [--list FILE]\n"
-    "                 [--overwrite]\n"
-    "\n"
-    "Packs the files INPUT into a new archive, the kind from its extension,\n"
-    "members in the order given (a directory's files, with -r, in name order,\n"
-    "numbers compared as numbers).\n"
-    "\n"
-    "ALD members are named after their files, in code page 932 (at most 47\n"
-    "bytes), and keep the files' modification times (stored as UTC). A name that\n"
-    "code page 932 cannot write is refused. ALK members have no names; an empty\n"
-    "file becomes an empty row, which keeps its place but lists no member.\n"
-    "Nothing is written unless every member can be packed.\n"
-    "\n"
-    "Options:\n"
-    "  -o, --output ARCHIVE  the archive to write (.ald or .alk)\n"
-    "  -r, --recursive       take the files inside directories, and theirs\n"
-    "  --list FILE           also take the files named in FILE, one a line, in\n"
-    "                        that order (relative to FILE's directory)\n"
-    "  --overwrite           replace an existing archive (never replaced otherwise)\n"
-    "  -v, --verbose         name each member packed\n"
-    "  -h, --help            show this help\n";
-
-int Usage(const std::string& message) {
-    std::fprintf(stderr, "torva: %s\nTry 'torva pack --help'.\n", message.c_str());
-    return ExitUsage;
-}
+int Usage(const std::string& message) { return UsageError("pack", message); }
 
 // Byte order, except that runs of digits compare as numbers (so that
 // x_2.dat comes before x_10.dat).
@@ -77,7 +52,7 @@ struct Input {
 
 class Collector {
 public:
-    explicit Collector(bool recursive) : recursive_(recursive) {}
+    Collector(bool recursive, Reporter& reporter) : recursive_(recursive), reporter_(reporter) {}
 
     void add(const std::string& path) {
         Input input{path, FileFacts()};
@@ -88,14 +63,16 @@ public:
             return;
         }
         if (!recursive_) return fail(path, "is a directory (use -r to pack the files inside)");
+        std::vector<DirectoryEntry> entries;
+        if (!ListDirectory(path, entries, error)) return fail(path, error);
         std::vector<std::string> names;
-        if (!ListDirectory(path, names, error)) return fail(path, error);
+        for (const DirectoryEntry& entry : entries) names.push_back(entry.name);
         std::sort(names.begin(), names.end(), NaturalLess);
         for (const std::string& name : names) add(JoinPath(path, name));
     }
 
     void fail(const std::string& what, const std::string& why) {
-        std::fprintf(stderr, "torva: %s: %s\n", what.c_str(), why.c_str());
+        reporter_.fail(what, why);
         ++failures;
     }
 
@@ -104,6 +81,7 @@ public:
 
 private:
     bool recursive_;
+    Reporter& reporter_;
 };
 
 bool IsAbsolute(const std::string& path) {
@@ -125,7 +103,12 @@ public:
             problem = input.path + ": cannot open";
             return false;
         }
-        std::unique_ptr<char[]> buffer(new char[kChunk]);
+        std::unique_ptr<char[]> buffer(new (std::nothrow) char[kChunk]);
+        if (!buffer) {
+            std::fclose(file);
+            problem = input.path + ": out of memory";
+            return false;
+        }
         uint64_t left = input.facts.size;
         bool ok = true;
         while (ok && left > 0) {
@@ -149,30 +132,24 @@ private:
 
 }  // namespace
 
-int RunPack(const std::vector<std::string>& arguments) {
-    const CommandLine line(arguments, {"-h", "--help", "--overwrite", "-r", "--recursive", "-v", "--verbose"},
-                           {"-o", "--output", "--list"});
-    if (!line.ok()) return Usage(line.error());
-    if (line.has("-h", "--help")) {
-        std::fputs(kPackHelp, stdout);
-        return ExitOk;
-    }
-    const std::string archive = line.value("-o", "--output");
+int RunPack(const Options& options, Reporter& reporter) {
+    const std::string& archive = options.output;
     if (archive.empty()) return Usage("say which archive to write: -o ARCHIVE.ald or -o ARCHIVE.alk");
     std::string extension = archive.size() >= 4 ? archive.substr(archive.size() - 4) : std::string();
     for (char& c : extension) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     if (extension != ".ald" && extension != ".alk") return Usage("the archive's name must end in .ald or .alk");
     const bool ald = extension == ".ald";
-    if (line.operands().empty() && !line.has("--list")) return Usage("no file given");
-    if (!line.has("--overwrite") && FileExists(archive)) {
-        std::fprintf(stderr, "torva: %s exists (use --overwrite to replace it)\n", archive.c_str());
+    const bool overwrite = options.existing == Existing::Overwrite;
+    if (options.operands.empty() && !options.listGiven) return Usage("no file given");
+    if (!overwrite && FileExists(archive)) {
+        reporter.print("torva: " + archive + " exists (use --overwrite to replace it)", 1);
         return ExitFailed;
     }
 
-    Collector collector(line.has("-r", "--recursive"));
-    for (const std::string& operand : line.operands()) collector.add(operand);
-    if (line.has("--list")) {
-        const std::string listPath = line.value("--list");
+    Collector collector(options.recursive, reporter);
+    for (const std::string& operand : options.operands) collector.add(operand);
+    if (options.listGiven) {
+        const std::string& listPath = options.list;
         InputFile list;
         std::string text, error;
         if (!list.open(listPath, error) || !list.read(0, size_t(list.size()), text)) {
@@ -210,7 +187,7 @@ int RunPack(const std::vector<std::string>& arguments) {
         if (status != author::AuthorStatus::Ok) collector.fail(inputs[i].path, author::AuthorStatusText(status));
     }
     if (collector.failures > 0) {
-        std::fprintf(stderr, "torva: %s: not written\n", archive.c_str());
+        reporter.print("torva: " + archive + ": not written", 0);
         return ExitFailed;
     }
 
@@ -218,7 +195,7 @@ int RunPack(const std::vector<std::string>& arguments) {
     std::string error;
     if (!MakeDirectories(archive.substr(0, archive.size() - BaseName(archive).size()), error) ||
         !staged.open(archive, error)) {
-        std::fprintf(stderr, "torva: %s\n", error.c_str());
+        reporter.print("torva: " + error, 1);
         return ExitFailed;
     }
     FileSink sink(staged, inputs);
@@ -226,15 +203,18 @@ int RunPack(const std::vector<std::string>& arguments) {
                                             : author::PackAlk(members.data(), members.size(), sink);
     if (status != author::AuthorStatus::Ok) {
         const std::string why = !sink.problem.empty() ? sink.problem : author::AuthorStatusText(status);
-        std::fprintf(stderr, "torva: %s: %s; not written\n", archive.c_str(), why.c_str());
+        reporter.print("torva: " + archive + ": " + why + "; not written", 1);
         return ExitFailed;
     }
-    if (!staged.commit(line.has("--overwrite"), error)) {
-        std::fprintf(stderr, "torva: %s\n", error.c_str());
+    bool existed = false;
+    if (!staged.commit(overwrite ? Replace::Always : Replace::Never, existed, error)) {
+        reporter.print("torva: " + (existed ? archive + " exists (use --overwrite to replace it)" : error), 1);
         return ExitFailed;
     }
-    if (line.has("-v", "--verbose")) {
-        for (const Input& input : inputs) std::printf("%s\n", input.path.c_str());
+    if (options.verbose) {
+        std::string names;
+        for (const Input& input : inputs) names += input.path + "\n";
+        WriteStandardOutput(names);
     }
     return ExitOk;
 }

@@ -3,52 +3,73 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tools/torva/damage.h"
 #include "tools/torva/file_system_platform.h"
 #include "tools/torva/file_times.h"
-#include "tools/torva/host_record.h"
+#include "tools/torva/library_name.h"
 #include "tools/torva/member_names.h"
+#include "torvasoft/torvasoft.hpp"
 
 namespace torva {
 namespace {
 
 // Archive detection looks at the first table, which is at most 255 sectors.
 const size_t kArchiveHead = 65536;
-// Nothing larger is taken for an image: the plug-in needs images whole.
+// Nothing larger is taken for an image: the library reads pictures whole.
 const uint64_t kLargestImage = 512u << 20;
 // Directories nested deeper than this are not walked (a loop of links).
 const int kDeepestWalk = 64;
 
+// The library reads an archive through this, from the open file.
+size_t ReadFromInput(void* context, uint64_t offset, void* buffer, size_t count) {
+    InputFile& input = *static_cast<InputFile*>(context);
+    if (offset >= input.size()) return 0;
+    const uint64_t available = input.size() - offset;
+    if (count > available) count = static_cast<size_t>(available);
+    std::string bytes;
+    if (!input.read(offset, count, bytes)) return 0;
+    std::memcpy(buffer, bytes.data(), bytes.size());
+    return bytes.size();
+}
+
+// The stored UTC time in local time, as a viewer shows it: today's offset
+// of the zone applied to any instant; 0 when the result is out of range.
+uint64_t LocalTimeOf(uint64_t utc, int64_t offset) {
+    if (utc > uint64_t(INT64_MAX)) return 0;
+    const int64_t stored = int64_t(utc);
+    if (offset > 0 && stored > INT64_MAX - offset) return 0;
+    const int64_t local = stored + offset;
+    return local < 0 ? 0 : uint64_t(local);
+}
+
 }  // namespace
 
-const char* ArchiveKindName(int32_t kind) { return kind == ArchiveAld ? "ALD" : "ALK"; }
+const char* ArchiveKindName(int kind) { return kind == TORVASOFT_KIND_ALD ? "ALD" : "ALK"; }
 
-const char* ImageKindName(int32_t kind) {
+const char* ImageKindName(int kind) {
     switch (kind) {
-    case ImageQnt: return "QNT";
-    case ImagePms: return "PMS";
-    case ImageVsp: return "VSP";
+    case TORVASOFT_KIND_QNT: return "QNT";
+    case TORVASOFT_KIND_PMS: return "PMS";
+    case TORVASOFT_KIND_VSP: return "VSP";
     default: return "unknown";
     }
 }
 
-Session::Session(PluginHost& host, const Options& options, Reporter& reporter)
-    : host_(host), options_(options), reporter_(reporter), damage_(OpenDamageCheck()) {}
-
-Session::~Session() {
-    if (!spooled_.empty()) RemoveFileQuietly(spooled_);
-}
+Session::Session(const Options& options, Reporter& reporter) : options_(options), reporter_(reporter) {}
 
 std::vector<Source> Session::sources(const std::vector<std::string>& operands) {
     std::vector<Source> found;
     for (const std::string& operand : operands) {
         if (operand == "-") {
             std::string bytes, error;
-            if (!ReadStandardInput(bytes, error) || !WriteTemporaryFile(bytes, spooled_, error)) {
-                reporter_.fail("-", "cannot read standard input: " + error);
+            if (!ReadStandardInput(bytes, error) || !spool_.openSpool(error) ||
+                !spool_.write(bytes.data(), bytes.size()) || !spool_.closeSpool(error)) {
+                spool_.abort();
+                reporter_.fail("-", "cannot read standard input: " + (error.empty() ? "cannot spool it" : error));
                 continue;
             }
             Source source;
-            source.path = spooled_;
+            source.path = spool_.temporaryPath();
             source.display = "-";
             source.name = options_.inputName.empty() ? "stdin" : options_.inputName;
             found.push_back(source);
@@ -97,7 +118,7 @@ void Session::walk(const std::string& path, const std::string& display, const st
 
 bool Session::examine(const Source& source, Examined& file, InputFile& input) {
     file.source = source;
-    file.recordName = RecordNameFor(source.name);
+    file.libraryName = LibraryNameFor(source.name);
     std::string error;
     if (!input.open(source.path, error)) {
         reporter_.fail(source.display,
@@ -111,13 +132,11 @@ bool Session::examine(const Source& source, Examined& file, InputFile& input) {
         reporter_.fail(source.display, "cannot read");
         return false;
     }
-    {
-        HostRecord record(nullptr, bytes, file.recordName);
-        int32_t kind = 0;
-        if (host_.isSupported(record.get(), ServiceArchive, &kind) == 0 && kind != 0) {
-            file.archiveKind = kind;
-            return true;
-        }
+    const auto* head = reinterpret_cast<const uint8_t*>(bytes.data());
+    const int kind = torvasoft_detect(head, bytes.size(), file.libraryName.c_str());
+    if (kind == TORVASOFT_KIND_ALD || kind == TORVASOFT_KIND_ALK) {
+        file.archiveKind = kind;
+        return true;
     }
     if (file.size > kLargestImage) {
         if (!source.walked) reporter_.fail(source.display, "not an archive or picture that torva can read");
@@ -129,69 +148,46 @@ bool Session::examine(const Source& source, Examined& file, InputFile& input) {
         return false;
     }
     const std::string& picture = file.size > bytes.size() ? whole : bytes;
-    HostRecord record(nullptr, picture, file.recordName);
-    int32_t kind = 0;
-    if (host_.isSupported(record.get(), ServiceImage, &kind) != 0 || kind == 0 ||
-        host_.getImageInfo(record.get(), &file.info) != 0) {
-        // A picture cut inside its header is refused by the plug-in, and is
-        // damaged rather than foreign.
-        const std::string found = damage_ ? damage_->picture(picture, file.recordName, true) : std::string();
-        if (!found.empty()) {
-            reporter_.fail(source.display, "damaged: " + found);
-        } else if (!source.walked) {
-            reporter_.fail(source.display, "not an archive or picture that torva can read");
-        }
+    // The header alone: a picture whose streams are cut is still a picture.
+    const torvasoft_status status = torvasoft_inspect(reinterpret_cast<const uint8_t*>(picture.data()),
+                                                      picture.size(), file.libraryName.c_str(), &file.info);
+    if (status == TORVASOFT_NOT_RECOGNISED || status == TORVASOFT_INVALID_ARGUMENT) {
+        if (!source.walked) reporter_.fail(source.display, "not an archive or picture that torva can read");
         return false;
     }
-    file.imageKind = kind;
+    file.imageKind = file.info.kind;
     file.head.clear();
     return true;
 }
 
 bool Session::listMembers(const Examined& file, InputFile& input, std::vector<Member>& members) {
     const std::string& what = file.source.display;
-    FileHandle handle(file.source.path);
-    if (!handle.valid()) {
-        reporter_.fail(what, "cannot open");
+    const torvasoft::Listing listing = torvasoft::List(file.libraryName.c_str(), ReadFromInput, &input);
+    if (listing.status == torvasoft::Status::OutOfMemory) {
+        reporter_.fail(what, "out of memory while listing the archive");
         return false;
     }
-    HostRecord record(handle.get(), file.head, file.recordName);
-    OwnedBlock block;
-    int32_t count = 0;
-    const int32_t result = host_.getArchiveInfo(record.get(), block.out(), &count);
-    if (result != 0) {
-        reporter_.fail(what, result == 1 ? "out of memory while listing the archive"
-                                         : "the archive could not be listed (result " + std::to_string(result) + ")");
+    const std::string damage = TableDamage(listing.status, listing.members.size());
+    if (damage.empty() && listing.status != torvasoft::Status::Complete) {
+        reporter_.fail(what, std::string("the archive could not be listed (") +
+                                 torvasoft::StatusText(static_cast<int>(listing.status)) + ")");
         return false;
     }
-    if (count > 0) {
-        const int64_t offset = CurrentUtcOffset();
-        const size_t wanted = size_t(count) * sizeof(ArchiveEntry);
-        const std::string bytes = block.copyBytes(wanted);
-        if (bytes.size() < wanted) {
-            reporter_.fail(what, "the plug-in returned a short member table");
-            return false;
-        }
-        for (int32_t i = 0; i < count; ++i) {
-            ArchiveEntry entry;
-            std::memcpy(&entry, bytes.data() + size_t(i) * sizeof entry, sizeof entry);
-            Member member;
-            member.raw.assign(entry.name, strnlen(entry.name, sizeof entry.name));
-            member.name = DecodeMemberName(member.raw, options_.names);
-            member.position = entry.position;
-            member.size = entry.size < 0 ? 0 : uint64_t(entry.size);
-            member.localTime = uint64_t(entry.timestamp.dwHighDateTime) << 32 | entry.timestamp.dwLowDateTime;
-            // The plug-in turned the stored UTC time into local time with
-            // today's offset; the same offset turns it back.
-            member.utcTime = member.localTime - uint64_t(offset);
-            member.hasTime = member.localTime != 0 && member.utcTime != 0;
-            members.push_back(member);
-        }
+    const int64_t offset = CurrentUtcOffset();
+    for (const torvasoft_member& entry : listing.members) {
+        Member member;
+        member.raw = torvasoft::Listing::NameOf(entry);
+        member.name = DecodeMemberName(member.raw, options_.names);
+        member.position = entry.position;
+        // A negative 32-bit size comes out sign-extended; as before, it is
+        // a member of no bytes.
+        member.size = entry.size > uint64_t(INT64_MAX) ? 0 : entry.size;
+        member.utcTime = entry.has_time ? entry.file_time : 0;
+        member.localTime = LocalTimeOf(member.utcTime, offset);
+        member.hasTime = member.localTime != 0 && member.utcTime != 0;
+        members.push_back(member);
     }
-    if (damage_) {
-        const std::string found = damage_->archive(input, file.recordName);
-        if (!found.empty()) reporter_.fail(what, "damaged: " + found);
-    }
+    if (!damage.empty()) reporter_.fail(what, "damaged: " + damage);
     return true;
 }
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "tools/torva/damage.h"
 #include "tools/torva/file_system.h"
 #include "tools/torva/options.h"
-#include "tools/torva/plugin_host.h"
 #include "tools/torva/report.h"
+#include "tools/torva/staged_file.h"
+#include "torvasoft/torvasoft.h"
 
 namespace torva {
 
@@ -30,33 +30,30 @@ struct Member {
     uint64_t position = 0;
     uint64_t size = 0;
     bool hasTime = false;    // a stored time of zero is none
-    uint64_t localTime = 0;  // FILETIME in local time, as the plug-in gives it
-    uint64_t utcTime = 0;    // the same in UTC
+    uint64_t localTime = 0;  // FILETIME in local time, with the zone's offset of today
+    uint64_t utcTime = 0;    // the stored time, UTC
 };
 
 // What a file turned out to be.
 struct Examined {
     Source source;
     uint64_t size = 0;
-    int32_t archiveKind = 0;
-    int32_t imageKind = 0;
-    ImageInfo info{};
-    std::string recordName;  // the name the plug-in is shown
+    int archiveKind = TORVASOFT_KIND_NONE;  // ALD or ALK
+    int imageKind = TORVASOFT_KIND_NONE;    // QNT, PMS or VSP
+    torvasoft_info info{};
+    std::string libraryName;  // the name the library is given (LibraryNameFor)
     std::string head;        // the first bytes, for archives
 };
 
-const char* ArchiveKindName(int32_t kind);  // "ALD", "ALK"
-const char* ImageKindName(int32_t kind);    // "QNT", "PMS", "VSP"
+const char* ArchiveKindName(int kind);  // "ALD", "ALK"
+const char* ImageKindName(int kind);    // "QNT", "PMS", "VSP"
 
 class Session {
 public:
-    Session(PluginHost& host, const Options& options, Reporter& reporter);
-    ~Session();
+    Session(const Options& options, Reporter& reporter);
 
-    PluginHost& host() { return host_; }
     const Options& options() const { return options_; }
     Reporter& reporter() { return reporter_; }
-    DamageCheck* damage() { return damage_.get(); }
 
     // The files named in `operands`, directories walked under -r and
     // '-' read from standard input. Failures are reported; the rest come back
@@ -83,11 +80,9 @@ private:
     void walk(const std::string& path, const std::string& display, const std::string& relative,
               std::vector<Source>& found, int depth);
 
-    PluginHost& host_;
     const Options& options_;
     Reporter& reporter_;
-    std::unique_ptr<DamageCheck> damage_;
-    std::string spooled_;  // the temporary copy of standard input
+    StagedFile spool_;  // the temporary copy of standard input
 };
 
 }  // namespace torva

@@ -6,6 +6,7 @@
 #include "tools/torva/authoring_commands.h"
 #include "tools/torva/commands_internal.h"
 #include "tools/torva/help_text.h"
+#include "tools/torva/mount_command.h"
 #include "tools/torva/plugin_host.h"
 
 namespace torva {
@@ -43,10 +44,12 @@ int RunTool(const std::vector<std::string>& arguments) {
     const std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
     if (command == "encode") return RunEncode(rest);
     if (command == "pack") return RunPack(rest);
+    if (command == "mount") return Finish(RunMount(rest));
     if (command == "help") {
         if (arguments.size() == 1) return PrintText(kMainHelp);
         if (arguments.size() == 2 && arguments[1] == "encode") return RunEncode({"--help"});
         if (arguments.size() == 2 && arguments[1] == "pack") return RunPack({"--help"});
+        if (arguments.size() == 2 && arguments[1] == "mount") return Finish(RunMount({"--help"}));
         const char* help = CommandHelp(arguments[1]);
         if (help == nullptr || arguments.size() > 2) {
             return UsageError("", arguments.size() > 2 ? "help takes one command" : "unknown command '" + arguments[1] + "'");

@@ -17,6 +17,7 @@ const char kMainHelp[] =
     "  convert FILE...    turn pictures, or the pictures inside archives, into PNG or BMP\n"
     "  encode PICTURE...  write PNG or BMP pictures as QNT, PMS or VSP\n"
     "  pack FILE...       put files into a new ALD or ALK archive\n"
+    "  mount ARCHIVE DIR  show an archive as a read-only folder (Linux, FUSE)\n"
     "\n"
     "A FILE of '-' is read from standard input (--name tells its name, which\n"
     "detection needs for ALD and VSP). Member names are decoded from code page 932\n"

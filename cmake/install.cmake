@@ -139,6 +139,14 @@ pictures to PNG or BMP; the shared library, its header, pkg-config file and
 CMake package let programs do the same.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEB_COMPONENT_INSTALL OFF)
+# The desktop integration (desktop/): the package's scripts register the
+# gdk-pixbuf loader and the MIME types; fusermount3 unmounts `torva mount`,
+# gdk-pixbuf-thumbnailer makes the thumbnails.
+if(TORVA_DESKTOP_DEB_SCRIPTS)
+  list(APPEND CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${TORVA_DESKTOP_DEB_SCRIPTS})
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+endif()
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fuse3, shared-mime-info, libgdk-pixbuf2.0-bin")
 include(CPack)
 
 if(TORVA_BUILD_TESTS AND TARGET torva)

@@ -2,6 +2,8 @@
 # Builds the release files (scripts/package.sh) and uses each as a user
 # would, from the installed or unpacked files only:
 #   .deb     unpacked into a scratch root: torva --version, one conversion,
+#            the desktop files (gdk-pixbuf loader, its registration, MIME
+#            types, thumbnailer entry) and thumbnails through the loader,
 #            a small host built with the installed pkg-config flags and with
 #            find_package(torvasoft), and a C host (a C compiler alone) that
 #            decodes every sample picture to the RGBA torva writes and lists
@@ -48,6 +50,35 @@ said=$(installed "$usr/bin/torva" --version)
 [[ "$said" == *"$version"* ]] || fail "torva --version says '$said'"
 installed "$usr/bin/torva" convert "$picture" -o "$scratch/native" >/dev/null
 [ "$(head -c 8 "$scratch/native/sunset.png" | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ] || fail "no PNG from torva"
+
+# The desktop integration: the gdk-pixbuf loader with the scripts that
+# register it, the MIME types and the thumbnailer entry; the unpacked loader,
+# registered in a scratch cache, thumbnails a QNT, a PMS with alpha and a VSP.
+loader=$(find "$usr/lib" -path '*/gdk-pixbuf-2.0/2.10.0/loaders/libpixbufloader-torvasoft.so' -print -quit)
+[ -n "$loader" ] || fail "no gdk-pixbuf loader in gdk-pixbuf's module folder"
+[ -s "$usr/share/mime/packages/torvasoft.xml" ] || fail "no MIME types"
+grep -q '^MimeType=image/x-qnt;image/x-pms;image/x-vsp;$' "$usr/share/thumbnailers/torvasoft.thumbnailer" ||
+  fail "no thumbnailer entry for the three picture types"
+dpkg-deb -e "$deb" "$scratch/control"
+for script in postinst postrm; do
+  [ -x "$scratch/control/$script" ] || fail "no $script"
+  grep -q 'gdk-pixbuf-query-loaders --update-cache' "$scratch/control/$script" || fail "$script does not update the loader cache"
+  grep -q 'update-mime-database' "$scratch/control/$script" || fail "$script does not update the MIME database"
+done
+query_loaders=$(pkg-config --variable=gdk_pixbuf_query_loaders gdk-pixbuf-2.0 2>/dev/null ||
+  echo /usr/lib/x86_64-linux-gnu/gdk-pixbuf-2.0/gdk-pixbuf-query-loaders)
+installed "$query_loaders" "$loader" >"$scratch/loaders.cache"
+grep -q '"torvasoft"' "$scratch/loaders.cache" || fail "gdk-pixbuf cannot load the unpacked loader"
+mkdir -p "$scratch/desktop/mime/packages"
+cp "$usr/share/mime/packages/torvasoft.xml" "$scratch/desktop/mime/packages/"
+update-mime-database "$scratch/desktop/mime" 2>/dev/null
+for thumbnailed in sunset.qnt disc16_alpha.pms bars.vsp; do
+  installed GDK_PIXBUF_MODULE_FILE="$scratch/loaders.cache" XDG_DATA_DIRS="$scratch/desktop:/usr/share" \
+    gdk-pixbuf-thumbnailer -s 128 "file://$scratch/samples/pictures/$thumbnailed" "$scratch/$thumbnailed.png" ||
+    fail "no thumbnail of $thumbnailed through the unpacked loader"
+  [ "$(head -c 8 "$scratch/$thumbnailed.png" | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ] ||
+    fail "the thumbnail of $thumbnailed is no PNG"
+done
 
 export PKG_CONFIG_PATH=$libdir/pkgconfig PKG_CONFIG_SYSROOT_DIR=$scratch/root
 [ "$(pkg-config --modversion torvasoft)" = "$version" ] || fail "pkg-config reports another version"

@@ -2,7 +2,8 @@
 # Makes the release files in dist/:
 #   torvasoft-VERSION-win32.zip    torvasoft.dll, torva.exe, documents, licences
 #   torvasoft_VERSION_amd64.deb    torva, its man page, the shared library, its
-#                                  header, pkg-config file and CMake package
+#                                  header, pkg-config file and CMake package,
+#                                  the gdk-pixbuf loader, MIME types, thumbnailer
 #   torvasoft-VERSION.tar.gz       the sources of the commit checked out, with
 #                                  the Debian source trees of the libraries
 #                                  the build compiles (third_party/src/)
@@ -21,7 +22,10 @@ build_package() {
   local dir=$1 generator=$2 file=$3
   shift 3
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTORVA_BUILD_TESTS=OFF "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs" --target torvasoft torva
+  local targets=(torvasoft torva)
+  # Natively, the gdk-pixbuf loader (desktop/) goes into the package too.
+  [ "$generator" = DEB ] && targets+=(pixbufloader-torvasoft)
+  cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
   rm -f "$dir/cpack/$file"
   (cd "$dir" && cpack -G "$generator" -B "$PWD/cpack" >/dev/null)
   cp "$dir/cpack/$file" dist/

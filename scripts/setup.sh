@@ -39,6 +39,15 @@ command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)
 command -v file >/dev/null || need+=(file)
 command -v pkg-config >/dev/null || need+=(pkgconf)
 
+# The desktop integration (desktop/, torva mount): gdk-pixbuf for the image
+# loader and its thumbnailer, shared-mime-info to check the MIME types,
+# libfuse3 and fusermount3 for the mounted archives.
+[ -f /usr/include/gdk-pixbuf-2.0/gdk-pixbuf/gdk-pixbuf.h ] || need+=(libgdk-pixbuf-2.0-dev)
+command -v gdk-pixbuf-thumbnailer >/dev/null || need+=(libgdk-pixbuf2.0-bin)
+command -v update-mime-database >/dev/null || need+=(shared-mime-info)
+[ -f /usr/include/fuse3/fuse.h ] || need+=(libfuse3-dev)
+command -v fusermount3 >/dev/null || need+=(fuse3)
+
 if [ ${#need[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   dpkg --add-architecture i386

@@ -4,6 +4,7 @@
 #include "tools/torva/authoring_commands.h"
 #include "tools/torva/commands_internal.h"
 #include "tools/torva/help_text.h"
+#include "tools/torva/mount_command.h"
 
 namespace torva {
 namespace {
@@ -31,6 +32,7 @@ const Command kCommands[] = {
     {"convert", InSession<RunConvert>, "no file given"},
     {"encode", RunEncode, nullptr},
     {"pack", RunPack, nullptr},
+    {"mount", RunMount, "no archive given"},
 };
 
 const Command* FindCommand(const std::string& name) {

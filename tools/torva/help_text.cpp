@@ -1,5 +1,7 @@
 #include "tools/torva/help_text.h"
 
+#include "tools/torva/mount_command.h"
+
 namespace torva {
 
 const char kMainHelp[] =
@@ -17,6 +19,7 @@ const char kMainHelp[] =
     "  convert FILE...    turn pictures, or the pictures inside archives, into PNG or BMP\n"
     "  encode PICTURE...  write PNG or BMP pictures as QNT, PMS or VSP\n"
     "  pack FILE...       put files into a new ALD or ALK archive\n"
+    "  mount ARCHIVE DIR  show an archive as a read-only folder (Linux, FUSE)\n"
     "\n"
     "A FILE of '-' is read from standard input (--name tells its name, which\n"
     "detection needs for ALD and VSP). Member names are decoded from code page 932\n"
@@ -193,6 +196,7 @@ const char* CommandHelp(const std::string& command) {
     if (command == "convert") return kConvertHelp;
     if (command == "encode") return kEncodeHelp;
     if (command == "pack") return kPackHelp;
+    if (command == "mount") return kMountHelp;
     return nullptr;
 }
 

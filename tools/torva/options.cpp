@@ -33,10 +33,11 @@ bool ChooseExisting(Existing wanted, Options& options, std::string& fault) {
 }
 
 const OptionUse kOptions[] = {
-    {"-h", "--help", false, " info list extract convert encode pack ",
+    {"-h", "--help", false, " info list extract convert encode pack mount ",
      [](const std::string&, Options& o, std::string&) { return Flag(&Options::help, o); }},
     {"-v", "--verbose", false, " extract convert encode pack ",
      [](const std::string&, Options& o, std::string&) { return Flag(&Options::verbose, o); }},
+    {"", "--png", false, " mount ", [](const std::string&, Options& o, std::string&) { return Flag(&Options::png, o); }},
     {"-o", "--output", true, " extract convert encode pack ",
      [](const std::string& value, Options& o, std::string& fault) {
          if (value.empty()) {
@@ -250,7 +251,7 @@ bool ParseOptions(const std::string& command, const std::vector<std::string>& ar
         if (!option->apply(value, options, fault)) return false;
     }
     // The writing commands check their choices themselves.
-    if (options.help || command == "encode" || command == "pack") return true;
+    if (options.help || command == "encode" || command == "pack" || command == "mount") return true;
     return CheckCombination(options, fault);
 }
 

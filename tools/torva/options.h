@@ -21,6 +21,7 @@ struct Options {
     std::string command;
     bool help = false;
     bool verbose = false;
+    bool png = false;  // mount: each picture member also as NAME.png
     bool recursive = false;
     bool flat = false;
     bool json = false;

@@ -59,20 +59,23 @@ def _source(image):
     return width, height, rgba, None, None, None
 
 
-def format_code(format, indexed):
-    """"qnt", "pms8", "pms16", "vsp", or "pms": 8-bit for a palette
-    picture, 16-bit for the others."""
+# PMS without a depth is 8-bit when the picture fits, as in `torva encode`.
+_PMS_FALLBACK = {lib.TORVASOFT_TOO_MANY_COLOURS, lib.TORVASOFT_HAS_ALPHA}
+
+
+def _format_codes(format):
     name = format.lower()
     if name == "pms":
-        name = "pms8" if indexed else "pms16"
+        return [_FORMATS["pms8"], _FORMATS["pms16"]]
     if name not in _FORMATS:
         raise ValueError("no such format: %r (qnt, pms, pms8, pms16 or vsp)" % format)
-    return _FORMATS[name]
+    return [_FORMATS[name]]
 
 
 def encode(image, format, position=None, greedy=False):
     """The file bytes of `image` (a torvasoft.Picture or a Pillow image) in
-    `format`. A palette picture's indices and palette go to the encoder, so
+    `format`: "qnt", "pms8", "pms16", "vsp", or "pms" (8-bit when the
+    picture fits, else 16-bit, as `torva encode` chooses). A palette picture's indices and palette go to the encoder, so
     that PMS and VSP keep the palette's order. `position` (x, y) is stored
     by VSP; by default the picture's own. `greedy` picks the faster parse of
     the PMS and VSP streams. A refusal raises RefusedError."""
@@ -90,20 +93,23 @@ def encode(image, format, position=None, greedy=False):
         picture.indices, picture.palette = keep[-2], keep[-1]
         picture.palette_size = len(c_palette) // 4
     options = ffi.new("torvasoft_encode_options*")
-    options.format = format_code(format, indices is not None)
+    formats = _format_codes(format)
     x, y = position if position is not None else own_position or (0, 0)
     if x < 0 or y < 0:
         raise ValueError("a negative position")
     options.x, options.y = x, y
     options.greedy = 1 if greedy else 0
 
-    collector = _Collector()
-    handle = ffi.new_handle(collector)
-    code = lib.torvasoft_encode(picture, options, write_callback, handle, ffi.NULL)
-    collector.reraise()
-    if code != lib.TORVASOFT_COMPLETE:
-        raise error_for(code, "encode")
-    return b"".join(collector.parts)
+    for i, chosen in enumerate(formats):
+        options.format = chosen
+        collector = _Collector()
+        handle = ffi.new_handle(collector)
+        code = lib.torvasoft_encode(picture, options, write_callback, handle, ffi.NULL)
+        collector.reraise()
+        if code == lib.TORVASOFT_COMPLETE:
+            return b"".join(collector.parts)
+        if code not in _PMS_FALLBACK or i + 1 == len(formats):
+            raise error_for(code, "encode")
 
 
 class _MemberSource(Callback):

@@ -17,8 +17,9 @@ short or corrupt. With ImageFile.LOAD_TRUNCATED_IMAGES set, it keeps the
 partial picture instead (pixels never decoded are zero) and records the
 status in im.info["torvasoft_status"].
 
-Saving: format "QNT", "PMS" (8-bit for "P" images, 16-bit for the others;
-depth=8 or depth=16 chooses) or "VSP". Options: position=(x, y) (stored by
+Saving: format "QNT", "PMS" (8-bit when the picture fits in 256 colours
+without translucency, else 16-bit, as `torva encode` chooses; depth=8 or
+depth=16 forces one) or "VSP". Options: position=(x, y) (stored by
 VSP) and greedy=True (the faster parse of the PMS and VSP streams). A "P"
 image passes its indices and palette, so the palette's order is kept. A
 picture the format cannot hold raises torvasoft.RefusedError (a ValueError).

@@ -4,6 +4,7 @@
 #   torvasoft_VERSION_amd64.deb    torva, its man page, the shared library, its
 #                                  header, pkg-config file and CMake package
 #   torvasoft-VERSION.tar.gz       the sources of the commit checked out
+#   torvasoft-VERSION-cp3*.whl     the Python package, the library beside it
 # Each build is a release build of its own (build/package-*), without tests.
 # Needs what scripts/setup.sh installs.
 set -euo pipefail
@@ -18,8 +19,11 @@ mkdir -p dist
 build_package() {
   local dir=$1 generator=$2 file=$3
   shift 3
+  local targets=(torvasoft torva)
+  # The Debian package holds the Python module too (python/CMakeLists.txt).
+  [ "$generator" = DEB ] && targets+=(torvasoft_python)
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTORVA_BUILD_TESTS=OFF "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs" --target torvasoft torva
+  cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
   rm -f "$dir/cpack/$file"
   (cd "$dir" && cpack -G "$generator" -B "$PWD/cpack" >/dev/null)
   cp "$dir/cpack/$file" dist/
@@ -28,6 +32,12 @@ build_package() {
 
 echo "== packages of torvasoft $version"
 build_package build/package-native DEB "torvasoft_${version}_amd64.deb" -DCMAKE_INSTALL_PREFIX=/usr
+# The Python wheel, from the same build: the package with the library beside
+# its module, for Debian's Python 3 (pip install dist/torvasoft-*.whl).
+cmake --build build/package-native --target torvasoft_wheel >/dev/null
+rm -f dist/torvasoft-"$version"-*.whl
+cp build/package-native/python-dist/torvasoft-"$version"-*.whl dist/
+ls dist/torvasoft-"$version"-*.whl
 build_package build/package-win32 ZIP "torvasoft-${version}-win32.zip" \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 

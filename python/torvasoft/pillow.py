@@ -40,6 +40,9 @@ class _TorvasoftImageFile(ImageFile.ImageFile):
 
     def _open(self):
         name = _file_name(self)
+        # VSP's only mark is its name: other files are not read at all.
+        if self.kind == "vsp" and not (name or "").lower().endswith(".vsp"):
+            raise SyntaxError("not a VSP picture (without a name ending in .vsp)")
         data = self.fp.read()
         try:
             info = inspect(data, name)

@@ -138,6 +138,13 @@ family of games: the torva command lists and extracts archives and converts
 pictures to PNG or BMP; the shared library, its header, pkg-config file and
 CMake package let programs do the same.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The Python package for Debian's Python 3 (python/CMakeLists.txt builds it
+# into the build tree); its module links the library installed above.
+if(TARGET torvasoft_python)
+  install(DIRECTORY ${PROJECT_BINARY_DIR}/python/torvasoft DESTINATION lib/python3/dist-packages
+    FILES_MATCHING PATTERN "*.py" PATTERN "_native*.so" PATTERN "__pycache__" EXCLUDE)
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "${TORVA_PYTHON_RANGE}, python3-cffi-backend, python3-pil")
+endif()
 set(CPACK_DEB_COMPONENT_INSTALL OFF)
 # The desktop integration (desktop/): the package's scripts register the
 # gdk-pixbuf loader and the MIME types; fusermount3 unmounts `torva mount`,

@@ -7,12 +7,13 @@
 #            a small host built with the installed pkg-config flags and with
 #            find_package(torvasoft), and a C host (a C compiler alone) that
 #            decodes every sample picture to the RGBA torva writes and lists
-#            both sample archives;
+#            both sample archives; its Python module imported;
 #   .zip     the expected files; the DLL's imports; torva.exe --version and
 #            the same conversion under Wine, the same PNG bytes;
 #   .tar.gz  the sources under torvasoft-VERSION/, unpacked into a fresh
 #            folder and configured, built and installed with the README's
-#            "From source" steps.
+#            "From source" steps;
+#   .whl     installed into a fresh venv: its own library, the Python tests.
 # The sample picture comes from the project's writers (build/native).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,6 +24,7 @@ version=$(sed -n 's/^project(torvasoft VERSION \([0-9.]*\).*/\1/p' CMakeLists.tx
 deb=dist/torvasoft_${version}_amd64.deb
 zip=dist/torvasoft-${version}-win32.zip
 tarball=dist/torvasoft-${version}.tar.gz
+wheel=$(ls dist/torvasoft-"${version}"-cp3*-linux_x86_64.whl)
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -108,6 +110,28 @@ for archive in "$scratch"/samples/samples.ald "$scratch"/samples/samples.alk; do
   expected=$(installed "$usr/bin/torva" list "$archive" | awk '{print $1, $2}')
   [ "$listed" = "$expected" ] || fail "C host lists other members of $archive"
 done
+
+# The Python module of the .deb, imported against the unpacked library.
+[ -f "$usr/lib/python3/dist-packages/torvasoft/pillow.py" ] || fail "the .deb lacks the Python package"
+said=$(installed PYTHONPATH="$usr/lib/python3/dist-packages" /usr/bin/python3 -c \
+  'import sys, torvasoft; p = torvasoft.decode(open(sys.argv[1], "rb").read()); print(torvasoft.__file__, p.status)' \
+  "$picture") || fail "the .deb's Python package: $said"
+[ "$said" = "$usr/lib/python3/dist-packages/torvasoft/__init__.py complete" ] || fail "the .deb's Python package says '$said'"
+
+echo "== $wheel"
+# Installed into a fresh venv (Debian's cffi and Pillow through the system
+# site-packages), the wheel must work alone: its library, not the .deb's or
+# the build tree's, and the whole pytest suite from there.
+[ -x build/native/bin/torva ] || cmake --build --preset native --target torva
+/usr/bin/python3 -m venv --system-site-packages "$scratch/venv"
+"$scratch/venv/bin/pip" install -q --no-index "$wheel"
+venv_python() { env -i PATH=/usr/bin:/bin "$@"; }
+said=$(cd "$scratch" && venv_python "$scratch/venv/bin/python" -c \
+  'import torvasoft; print(next(l.split()[-1] for l in open("/proc/self/maps") if "libtorvasoft" in l))')
+[[ "$said" == "$scratch/venv/"*"/site-packages/torvasoft/libtorvasoft.so."* ]] || fail "the wheel's module loads '$said'"
+(cd "$scratch" && venv_python TORVA="$root_dir/build/native/bin/torva" TORVA_SAMPLES="$root_dir/build/native/bin/torva_samples" \
+  "$scratch/venv/bin/python" -m pytest -q -p no:cacheprovider "$root_dir/python/tests") >/dev/null ||
+  fail "the Python tests fail against the installed wheel"
 
 echo "== $zip"
 mkdir "$scratch/zip"

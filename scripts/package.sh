@@ -7,6 +7,7 @@
 #   torvasoft-VERSION.tar.gz       the sources of the commit checked out, with
 #                                  the Debian source trees of the libraries
 #                                  the build compiles (third_party/src/)
+#   torvasoft-VERSION-cp3*.whl     the Python package, the library beside it
 # Each build is a release build of its own (build/package-*), without tests.
 # Needs what scripts/setup.sh installs.
 set -euo pipefail
@@ -21,8 +22,10 @@ mkdir -p dist
 build_package() {
   local dir=$1 generator=$2 file=$3
   shift 3
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTORVA_BUILD_TESTS=OFF "$@" >/dev/null
   local targets=(torvasoft torva)
+  # The Debian package holds the Python module too (python/CMakeLists.txt).
+  [ "$generator" = DEB ] && targets+=(torvasoft_python)
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTORVA_BUILD_TESTS=OFF "$@" >/dev/null
   # Natively, the gdk-pixbuf loader (desktop/) goes into the package too.
   [ "$generator" = DEB ] && targets+=(pixbufloader-torvasoft)
   cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
@@ -34,6 +37,12 @@ build_package() {
 
 echo "== packages of torvasoft $version"
 build_package build/package-native DEB "torvasoft_${version}_amd64.deb" -DCMAKE_INSTALL_PREFIX=/usr
+# The Python wheel, from the same build: the package with the library beside
+# its module, for Debian's Python 3 (pip install dist/torvasoft-*.whl).
+cmake --build build/package-native --target torvasoft_wheel >/dev/null
+rm -f dist/torvasoft-"$version"-*.whl
+cp build/package-native/python-dist/torvasoft-"$version"-*.whl dist/
+ls dist/torvasoft-"$version"-*.whl
 build_package build/package-win32 ZIP "torvasoft-${version}-win32.zip" \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 

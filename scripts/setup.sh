@@ -31,6 +31,15 @@ command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686-po
 { command -v wine >/dev/null && dpkg -s wine32:i386 >/dev/null 2>&1; } || need+=(wine wine32:i386)
 command -v localedef >/dev/null || need+=(locales)
 { [ -x "$system_python" ] && "$system_python" -c 'import PIL' 2>/dev/null; } || need+=(python3 python3-pil)
+# The Python package (python/): cffi and the headers to build it, pytest,
+# build, wheel and venv to test and package it.
+for python_need in cffi:python3-cffi pytest:python3-pytest build:python3-build wheel:python3-wheel \
+                   setuptools:python3-setuptools; do
+  "$system_python" -c "import ${python_need%%:*}" 2>/dev/null || need+=("${python_need#*:}")
+done
+# venv imports without it, but only python3-venv brings the pip it installs.
+dpkg -s python3-venv >/dev/null 2>&1 || need+=(python3-venv)
+compgen -G '/usr/include/python3*/Python.h' >/dev/null || need+=(python3-dev)
 
 # Packaging (scripts/package.sh, scripts/check-packages.sh): dpkg-shlibdeps
 # computes the Debian package's dependencies (CPack finds the binaries with

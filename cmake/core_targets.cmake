@@ -13,7 +13,7 @@
 # Natively the stand-in platform comes along; the allocation-failure and code
 # page hooks that tests drive are in torvasoft_test_hooks only.
 file(GLOB TORVA_CORE_SOURCES CONFIGURE_DEPENDS
-  base/*.cpp plugin/*.cpp archive/*.cpp image/*.cpp codec/*.cpp api/*.cpp)
+  base/*.cpp formats/*.cpp codec/*.cpp plugin/*.cpp)
 
 add_library(torvasoft_objects OBJECT ${TORVA_CORE_SOURCES})
 set_target_properties(torvasoft_objects PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)

@@ -4,11 +4,11 @@
 #include <cstring>
 
 #include "base/checked_size.h"
-#include "image/info_header.h"
-#include "image/parsed_image.h"
-#include "image/picture_pixels.h"
+#include "codec/picture_pixels.h"
 #include "plugin/entry_points.h"
 #include "plugin/holders.h"
+#include "plugin/info_header.h"
+#include "plugin/picture_records.h"
 #include "plugin/plugin_object.h"
 
 namespace {
@@ -26,15 +26,12 @@ int32_t FormatPlugin::getImage(const FileAccess* file, HGLOBAL* block, uint32_t*
 
     const uint32_t w = info.width;
     const uint32_t h = info.height;
-    ParsedImage image;
-    if (!ParseImageOfKind(file, info.kind, &image)) image.kind = ImageNone;
-    const uint32_t depth = BitmapDepth(image, info.bitDepth);
+    torva::PictureHeader header;
+    if (!ParseRecordAs(file, info.kind, &header)) header.format = torva::Format::None;
+    const uint32_t depth = BitmapDepth(header, info.bitDepth);
 
-    const uint32_t offBits = kHeadersBytes + (depth == 4 ? 64 : 0) + (depth == 8 ? 1024 : 0);
-    // Room for the widest rows any path writes, 32 bits a pixel. Width and
-    // height are 16-bit, so the product needs 64 bits (65535 x 65535 x 4 is
-    // about 16 GiB) and is bounded by what one call may allocate.
-    const uint64_t blockBytes = uint64_t{offBits} + uint64_t{4} * w * h;
+    const uint32_t offBits = BitmapPixelOffset(depth);
+    const uint64_t blockBytes = BitmapBlockBytes(depth, w, h);
     if (!torva::AllocationFits(blockBytes)) return OutOfMemory;
 
     GlobalBlock output;
@@ -48,8 +45,8 @@ int32_t FormatPlugin::getImage(const FileAccess* file, HGLOBAL* block, uint32_t*
     // What the decoders found is not examined here: a damaged picture is
     // handed over with whatever could be decoded and zeros elsewhere.
     const BuiltPixels built =
-        BuildPicturePixels(image, bytes, w, h, depth, mode, base + kHeadersBytes, base + offBits);
-    if (built.result != Ok) return built.result;  // `output` releases the block
+        BuildPicturePixels(header, bytes, w, h, depth, mode < 0, base + kHeadersBytes, base + offBits);
+    if (!built.built) return OutOfMemory;  // `output` releases the block
 
     BITMAPFILEHEADER fileHeader;
     std::memset(&fileHeader, 0, sizeof fileHeader);
@@ -58,10 +55,10 @@ int32_t FormatPlugin::getImage(const FileAccess* file, HGLOBAL* block, uint32_t*
     fileHeader.bfSize = offBits + built.sizeImage;
     // Written once the final sizes are known (the block offset 14 is not
     // aligned for the structure, so it is not built in place).
-    const BITMAPINFOHEADER header = MakeInfoHeader(static_cast<int32_t>(w), static_cast<int32_t>(h),
+    const BITMAPINFOHEADER infoHeader = MakeInfoHeader(static_cast<int32_t>(w), static_cast<int32_t>(h),
                                                    built.bitCount, built.sizeImage);
     std::memcpy(base, &fileHeader, sizeof fileHeader);
-    std::memcpy(base + sizeof fileHeader, &header, sizeof header);
+    std::memcpy(base + sizeof fileHeader, &infoHeader, sizeof infoHeader);
 
     *block = output.handOver();
     *size = fileHeader.bfSize;

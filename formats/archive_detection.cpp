@@ -2,13 +2,13 @@
 // is an ALD or an ALK archive. ALD has no magic number, so it is only tried
 // for names ending in ".ald" and only accepted when its first table looks
 // plausible; ALK is recognised by its magic and a consistent first row.
+#include "formats/archive_detection.h"
+
 #include <algorithm>
 #include <cstdint>
 
-#include "archive/archive_layout.h"
 #include "base/byte_cursor.h"
-#include "plugin/file_name.h"
-#include "plugin/plugin_object.h"
+#include "formats/archive_layout.h"
 
 namespace {
 
@@ -59,16 +59,12 @@ bool AlkHeadLooksValid(const unsigned char* data, uint32_t dataSize) {
 
 }  // namespace
 
-int32_t FormatPlugin::isSupportedArchive(const FileAccess* file, int32_t* kind) {
-    *kind = ArchiveNone;
-    // A record without bytes is treated as one with no bytes at all.
-    const unsigned char* data = file->data;
-    const uint32_t dataSize = data == nullptr ? 0 : file->dataSize;
+namespace torva {
 
-    if (HasExtension(file, ".ald") && AldTableLooksValid(data, dataSize)) {
-        *kind = ArchiveAld;
-        return Ok;
-    }
-    if (AlkHeadLooksValid(data, dataSize)) *kind = ArchiveAlk;
-    return Ok;
+Format DetectArchive(ByteSpan head, Extension extension) {
+    if (extension == Extension::Ald && AldTableLooksValid(head.data, head.size)) return Format::Ald;
+    if (AlkHeadLooksValid(head.data, head.size)) return Format::Alk;
+    return Format::None;
 }
+
+}  // namespace torva

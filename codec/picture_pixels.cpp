@@ -2,7 +2,7 @@
 // parsed header and proven to lie inside the supplied bytes by the decoder
 // itself; a part that does not is simply not decoded (its pixels or colours
 // stay zero), as with any other damaged data, and its status says so.
-#include "image/picture_pixels.h"
+#include "codec/picture_pixels.h"
 
 #include "base/checked_size.h"
 #include "base/heap_buffer.h"
@@ -10,7 +10,6 @@
 #include "codec/pms_decoder.h"
 #include "codec/qnt_decoder.h"
 #include "codec/vsp_decoder.h"
-#include "plugin/result_codes.h"
 
 namespace {
 
@@ -39,20 +38,20 @@ DecodeResult BuildQnt(const QntHeader& qnt, ByteSpan file, uint32_t w, uint32_t 
     return depth == 24 ? torva::DecodeQnt24(qnt, file, out) : torva::DecodeQnt32(qnt, file, out);
 }
 
-BuiltPixels BuildPms16(const PmsHeader& pms, ByteSpan file, uint32_t w, uint32_t h, int32_t mode,
+BuiltPixels BuildPms16(const PmsHeader& pms, ByteSpan file, uint32_t w, uint32_t h, bool fullColour16,
                        unsigned char* pixels) {
     const uint32_t stride16 = Stride(w, 16);
     const uint32_t sourceBytes = stride16 * h;  // at most 4 x w x h, inside the block's bound
-    BuiltPixels built{Ok, torva::Failed(DecodeStatus::OutOfMemory), 16, sourceBytes};
+    BuiltPixels built{true, torva::Failed(DecodeStatus::OutOfMemory), 16, sourceBytes};
 
     torva::HeapBuffer scratch;
     if (!scratch.allocate(sourceBytes)) {
-        built.result = OutOfMemory;
+        built.built = false;
         return built;
     }
     built.decode = torva::DecodePms16(pms, file, PixelSpan{scratch.data(), stride16, h});
 
-    if (mode >= 0) {
+    if (!fullColour16) {
         Repack565To555BottomUp(scratch.data(), pixels, stride16, h);
         return built;
     }
@@ -72,7 +71,7 @@ BuiltPixels BuildPms16(const PmsHeader& pms, ByteSpan file, uint32_t w, uint32_t
         const uint32_t stride8 = Stride(w, 8);
         torva::HeapBuffer alpha;
         if (!alpha.allocate(stride8 * h + 256)) {
-            built.result = OutOfMemory;
+            built.built = false;
             return built;
         }
         const DecodeResult plane =
@@ -85,37 +84,45 @@ BuiltPixels BuildPms16(const PmsHeader& pms, ByteSpan file, uint32_t w, uint32_t
 
 }  // namespace
 
-uint32_t BitmapDepth(const ParsedImage& image, uint32_t reportedDepth) {
-    if (image.kind == ImagePms && reportedDepth != 8) return 16;
+uint32_t BitmapDepth(const torva::PictureHeader& header, uint32_t reportedDepth) {
+    if (header.format == torva::Format::Pms && reportedDepth != 8) return 16;
     return reportedDepth;
 }
 
-BuiltPixels BuildPicturePixels(const ParsedImage& image, ByteSpan file, uint32_t w, uint32_t h, uint32_t depth,
-                               int32_t mode, unsigned char* colourTable, unsigned char* pixels) {
-    BuiltPixels built{Ok, torva::Failed(DecodeStatus::Corrupt), static_cast<uint16_t>(depth),
+uint32_t BitmapPixelOffset(uint32_t depth) { return 14 + 40 + (depth == 4 ? 64 : 0) + (depth == 8 ? 1024 : 0); }
+
+// Width and height are 16-bit, so the product needs 64 bits (65535 x 65535 x
+// 4 is about 16 GiB).
+uint64_t BitmapBlockBytes(uint32_t depth, uint32_t width, uint32_t height) {
+    return uint64_t{BitmapPixelOffset(depth)} + uint64_t{4} * width * height;
+}
+
+BuiltPixels BuildPicturePixels(const torva::PictureHeader& header, ByteSpan file, uint32_t w, uint32_t h,
+                               uint32_t depth, bool fullColour16, unsigned char* colourTable, unsigned char* pixels) {
+    BuiltPixels built{true, torva::Failed(DecodeStatus::Corrupt), static_cast<uint16_t>(depth),
                       Stride(w, depth) * h};
-    switch (image.kind) {
-        case ImageQnt:
-            built.decode = BuildQnt(image.qnt, file, w, h, depth, pixels);
+    switch (header.format) {
+        case torva::Format::Qnt:
+            built.decode = BuildQnt(header.qnt, file, w, h, depth, pixels);
             break;
-        case ImagePms: {
+        case torva::Format::Pms: {
             // The decoders work to the bitmap's geometry, the low 16 bits of
             // the stored width and height, as the information reports them.
-            PmsHeader pms = image.pms;
+            PmsHeader pms = header.pms;
             pms.width = static_cast<int32_t>(w);
             pms.height = static_cast<int32_t>(h);
-            if (depth != 8) return BuildPms16(pms, file, w, h, mode, pixels);
+            if (depth != 8) return BuildPms16(pms, file, w, h, fullColour16, pixels);
             const DecodeStatus palette = torva::ReadPmsPalette(pms, file, colourTable);
             const DecodeResult decoded =
                 torva::DecodePms8(pms, file, torva::PmsStream::Pixels, PixelSpan{pixels, Stride(w, 8), h});
             built.decode = palette != DecodeStatus::Complete ? DecodeResult{palette, decoded.pixelsProduced} : decoded;
             break;
         }
-        case ImageVsp: {
+        case torva::Format::Vsp: {
             // A file too short for its palette keeps a black colour table; its
             // plane stream is then empty as well.
             const DecodeStatus palette = torva::ReadVspPalette(file, colourTable);
-            const DecodeResult decoded = torva::DecodeVspPlanes(image.vsp, file, PixelSpan{pixels, Stride(w, 4), h});
+            const DecodeResult decoded = torva::DecodeVspPlanes(header.vsp, file, PixelSpan{pixels, Stride(w, 4), h});
             built.decode = palette != DecodeStatus::Complete ? DecodeResult{palette, decoded.pixelsProduced} : decoded;
             break;
         }

@@ -3,8 +3,9 @@
 #include <cstring>
 
 #include "base/checked_size.h"
-#include "base/heap_buffer.h"
+#include "codec/pixel_conversion.h"
 #include "capi/limits.h"
+#include "capi/rgba_in_place.h"
 #include "capi/statuses.h"
 #include "codec/picture_pixels.h"
 #include "formats/archive_detection.h"
@@ -59,6 +60,14 @@ uint32_t BitsOf(int format) {
     }
 }
 
+// The bits a pixel the core builds a picture at (BuildPicturePixels): its
+// bitmap depth, or 24 or 32 for a 16-bit PMS picture in full colour.
+uint32_t BuiltBits(const Picture& picture, bool fullColour16) {
+    const uint32_t depth = BitmapDepth(picture.header, picture.facts.depth);
+    if (picture.header.format == Format::Pms && depth == 16 && fullColour16) return picture.facts.hasAlpha ? 32 : 24;
+    return depth;
+}
+
 bool ValidRequest(int request) {
     return request == TORVASOFT_AS_RGBA8 || request == TORVASOFT_AS_STORED || request == TORVASOFT_AS_STORED_FULL ||
            request == TORVASOFT_AS_RGBA8_FROM_STORED;
@@ -95,49 +104,6 @@ torvasoft_status Inspect(const uint8_t* bytes, size_t size, const char* name, in
     if (status == TORVASOFT_TOO_LARGE) return status;
     const torvasoft_status fits = LayoutOf(*picture, request, layout);
     return fits == TORVASOFT_COMPLETE ? status : fits;
-}
-
-inline uint8_t Widen5(unsigned v) { return static_cast<uint8_t>(v << 3 | v >> 2); }
-
-// One bitmap row of `bitCount` bits a pixel as RGBA, alpha 255 where the
-// picture has none. `colourTable` holds blue, green, red, 0 entries.
-void RowToRgba(const unsigned char* from, uint32_t bitCount, uint32_t width, const unsigned char* colourTable,
-               uint8_t* out) {
-    for (uint32_t x = 0; x < width; ++x, out += 4) {
-        uint8_t r = 0, g = 0, b = 0, a = 255;
-        switch (bitCount) {
-            case 4:
-            case 8: {
-                const unsigned index = bitCount == 8 ? from[x] : (x % 2 == 0 ? from[x / 2] >> 4 : from[x / 2] & 0x0F);
-                b = colourTable[4 * index];
-                g = colourTable[4 * index + 1];
-                r = colourTable[4 * index + 2];
-                break;
-            }
-            case 16: {
-                const unsigned p = from[2 * x] | from[2 * x + 1] << 8;
-                r = Widen5(p >> 10 & 0x1F);
-                g = Widen5(p >> 5 & 0x1F);
-                b = Widen5(p & 0x1F);
-                break;
-            }
-            case 24:
-                b = from[3 * x];
-                g = from[3 * x + 1];
-                r = from[3 * x + 2];
-                break;
-            default:
-                b = from[4 * x];
-                g = from[4 * x + 1];
-                r = from[4 * x + 2];
-                a = from[4 * x + 3];
-                break;
-        }
-        out[0] = r;
-        out[1] = g;
-        out[2] = b;
-        out[3] = a;
-    }
 }
 
 }  // namespace
@@ -188,36 +154,31 @@ torvasoft_status torvasoft_decode(const uint8_t* bytes, size_t size, const char*
     const uint32_t w = layout.width;
     const uint32_t h = layout.height;
     const uint32_t depth = BitmapDepth(picture.header, picture.facts.depth);
+    // Zero where nothing is decoded; RGBA is then made from the stored rows
+    // at the buffer's start.
+    const bool rgba = layout.format == TORVASOFT_RGBA8;
+    const bool fullColour16 = request == TORVASOFT_AS_RGBA8 || request == TORVASOFT_AS_STORED_FULL;
+    const uint32_t storedBits = rgba ? BuiltBits(picture, fullColour16) : BitsOf(layout.format);
+    const size_t storedBytes = RowStrideOf(PixelRows::Packed, w, storedBits) * h;
     // Refused where the plug-in refuses its block.
     if (!torva::AllocationFits(BitmapBlockBytes(depth, w, h))) {
         if (layout.size != 0) std::memset(target, 0, layout.size);
         return TORVASOFT_TOO_LARGE;
     }
-    torva::HeapBuffer area;
-    if (!area.allocate(static_cast<uint32_t>(uint64_t{4} * w * h + 1024))) {
-        if (layout.size != 0) std::memset(target, 0, layout.size);
-        return TORVASOFT_OUT_OF_MEMORY;
-    }
-    unsigned char* colourTable = area.data();
-    unsigned char* rows = area.data() + 1024;
-    const bool fullColour16 = request == TORVASOFT_AS_RGBA8 || request == TORVASOFT_AS_STORED_FULL;
+    if (storedBytes != 0) std::memset(target, 0, storedBytes);
+
+    // The stored pixels are decoded straight into the caller's buffer, as
+    // the bitmap's rows but packed, then turned top-down in place.
+    unsigned char colourTable[1024] = {};
     const BuiltPixels built = BuildPicturePixels(picture.header, torva::ByteSpan{bytes, static_cast<uint32_t>(size)},
-                                                 w, h, depth, fullColour16, colourTable, rows);
+                                                 w, h, depth, fullColour16, PixelRows::Packed, colourTable, target);
     if (!built.built) {
         if (layout.size != 0) std::memset(target, 0, layout.size);
         return TORVASOFT_OUT_OF_MEMORY;
     }
-    const size_t bitmapStride = static_cast<size_t>(torva::RowStride(w, built.bitCount));
-    const size_t packedStride = static_cast<size_t>((uint64_t{w} * built.bitCount + 7) / 8);
-    // Bitmap row r holds picture row h - 1 - r.
-    for (uint32_t y = 0; y < h; ++y) {
-        const unsigned char* from = rows + (h - 1 - y) * bitmapStride;
-        if (layout.format == TORVASOFT_RGBA8) {
-            RowToRgba(from, built.bitCount, w, colourTable, target + y * layout.stride);
-        } else {
-            std::memcpy(target + y * layout.stride, from, packedStride);
-        }
-    }
+    FlipRows(target, static_cast<uint32_t>(RowStrideOf(PixelRows::Packed, w, built.bitCount)),
+             static_cast<int32_t>(h));
+    if (rgba) torva::capi::ExpandToRgbaInPlace(target, w, h, built.bitCount, colourTable);
     if (palette != nullptr) {
         for (uint32_t i = 0; i < layout.palette_entries; ++i) {
             palette[i] = torvasoft_colour{colourTable[4 * i + 2], colourTable[4 * i + 1], colourTable[4 * i], 255};

@@ -27,19 +27,19 @@ DecodeResult Worse(DecodeResult first, DecodeResult second) {
 }
 
 DecodeResult BuildQnt(const QntHeader& qnt, ByteSpan file, uint32_t w, uint32_t h, uint32_t depth,
-                      unsigned char* pixels) {
+                      const PixelSpan& out) {
     // The bitmap holds the low 16 bits of the stored width and height, while
     // the decoders work from the full values. A picture of 65536 or more
     // pixels in either direction cannot be a bitmap of this size: left blank.
     if (static_cast<uint32_t>(qnt.width) != w || static_cast<uint32_t>(qnt.height) != h) {
         return torva::Failed(DecodeStatus::TooLarge);
     }
-    const PixelSpan out{pixels, Stride(w, depth), h};
     return depth == 24 ? torva::DecodeQnt24(qnt, file, out) : torva::DecodeQnt32(qnt, file, out);
 }
 
 BuiltPixels BuildPms16(const PmsHeader& pms, ByteSpan file, uint32_t w, uint32_t h, bool fullColour16,
-                       unsigned char* pixels) {
+                       PixelRows rows, unsigned char* pixels) {
+    // The decoder's own rows are always those of a 16-bit bitmap.
     const uint32_t stride16 = Stride(w, 16);
     const uint32_t sourceBytes = stride16 * h;  // at most 4 x w x h, inside the block's bound
     BuiltPixels built{true, torva::Failed(DecodeStatus::OutOfMemory), 16, sourceBytes};
@@ -52,14 +52,17 @@ BuiltPixels BuildPms16(const PmsHeader& pms, ByteSpan file, uint32_t w, uint32_t
     built.decode = torva::DecodePms16(pms, file, PixelSpan{scratch.data(), stride16, h});
 
     if (!fullColour16) {
-        Repack565To555BottomUp(scratch.data(), pixels, stride16, h);
+        // Bitmap rows take the padding pixel of an odd width along.
+        const uint32_t rowBytes = rows == PixelRows::Padded ? stride16 : 2 * w;
+        Repack565To555BottomUp(scratch.data(), stride16, pixels, RowStrideOf(rows, w, 16), rowBytes, h);
         return built;
     }
 
     const bool hasAlpha = pms.extraOffset != 0;
     ChannelMasks masks{0x001F, 0x07E0, 0xF800, hasAlpha ? 0xFFFFu : 0u};
     built.bitCount = hasAlpha ? 32 : 24;
-    ConvertMaskedPixels(pixels, scratch.data(), w, static_cast<int32_t>(h), sourceBytes, masks, 16);
+    ConvertMaskedRows(pixels, RowStrideOf(rows, w, built.bitCount), scratch.data(), w, static_cast<int32_t>(h),
+                      sourceBytes, masks, 16);
     built.sizeImage = Stride(w, built.bitCount) * h;
     // The 16-bit pixels are converted: their scratch is given back before the
     // alpha plane takes its own, so the two are never held together.
@@ -67,7 +70,8 @@ BuiltPixels BuildPms16(const PmsHeader& pms, ByteSpan file, uint32_t w, uint32_t
 
     if (hasAlpha) {
         // The alpha plane is an 8-bit stream decoded into its own bottom-up
-        // rows of the plane's own 8-bit geometry, then merged into byte 3.
+        // rows of the plane's own 8-bit geometry, then merged into byte 3
+        // (32-bit rows have no padding either way).
         const uint32_t stride8 = Stride(w, 8);
         torva::HeapBuffer alpha;
         if (!alpha.allocate(stride8 * h + 256)) {
@@ -84,6 +88,11 @@ BuiltPixels BuildPms16(const PmsHeader& pms, ByteSpan file, uint32_t w, uint32_t
 
 }  // namespace
 
+size_t RowStrideOf(PixelRows rows, uint32_t width, uint32_t bits) {
+    const uint64_t packed = (uint64_t{width} * bits + 7) / 8;
+    return static_cast<size_t>(rows == PixelRows::Padded ? RowStride(width, bits) : packed);
+}
+
 uint32_t BitmapDepth(const torva::PictureHeader& header, uint32_t reportedDepth) {
     if (header.format == torva::Format::Pms && reportedDepth != 8) return 16;
     return reportedDepth;
@@ -98,12 +107,14 @@ uint64_t BitmapBlockBytes(uint32_t depth, uint32_t width, uint32_t height) {
 }
 
 BuiltPixels BuildPicturePixels(const torva::PictureHeader& header, ByteSpan file, uint32_t w, uint32_t h,
-                               uint32_t depth, bool fullColour16, unsigned char* colourTable, unsigned char* pixels) {
+                               uint32_t depth, bool fullColour16, PixelRows rows, unsigned char* colourTable,
+                               unsigned char* pixels) {
     BuiltPixels built{true, torva::Failed(DecodeStatus::Corrupt), static_cast<uint16_t>(depth),
                       Stride(w, depth) * h};
+    const PixelSpan out{pixels, RowStrideOf(rows, w, depth), h};
     switch (header.format) {
         case torva::Format::Qnt:
-            built.decode = BuildQnt(header.qnt, file, w, h, depth, pixels);
+            built.decode = BuildQnt(header.qnt, file, w, h, depth, out);
             break;
         case torva::Format::Pms: {
             // The decoders work to the bitmap's geometry, the low 16 bits of
@@ -111,10 +122,9 @@ BuiltPixels BuildPicturePixels(const torva::PictureHeader& header, ByteSpan file
             PmsHeader pms = header.pms;
             pms.width = static_cast<int32_t>(w);
             pms.height = static_cast<int32_t>(h);
-            if (depth != 8) return BuildPms16(pms, file, w, h, fullColour16, pixels);
+            if (depth != 8) return BuildPms16(pms, file, w, h, fullColour16, rows, pixels);
             const DecodeStatus palette = torva::ReadPmsPalette(pms, file, colourTable);
-            const DecodeResult decoded =
-                torva::DecodePms8(pms, file, torva::PmsStream::Pixels, PixelSpan{pixels, Stride(w, 8), h});
+            const DecodeResult decoded = torva::DecodePms8(pms, file, torva::PmsStream::Pixels, out);
             built.decode = palette != DecodeStatus::Complete ? DecodeResult{palette, decoded.pixelsProduced} : decoded;
             break;
         }
@@ -122,7 +132,7 @@ BuiltPixels BuildPicturePixels(const torva::PictureHeader& header, ByteSpan file
             // A file too short for its palette keeps a black colour table; its
             // plane stream is then empty as well.
             const DecodeStatus palette = torva::ReadVspPalette(file, colourTable);
-            const DecodeResult decoded = torva::DecodeVspPlanes(header.vsp, file, PixelSpan{pixels, Stride(w, 4), h});
+            const DecodeResult decoded = torva::DecodeVspPlanes(header.vsp, file, out);
             built.decode = palette != DecodeStatus::Complete ? DecodeResult{palette, decoded.pixelsProduced} : decoded;
             break;
         }

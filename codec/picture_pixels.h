@@ -4,6 +4,7 @@
 // its caller's buffer by the same code, so the two cannot differ.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "base/byte_span.h"
@@ -25,6 +26,12 @@ struct BuiltPixels {
 // picture, so that every size follows from the depth actually written.
 uint32_t BitmapDepth(const torva::PictureHeader& header, uint32_t reportedDepth);
 
+// How far apart the rows are: those of a bitmap, padded to a multiple of 4
+// bytes, or packed, exactly as long as their pixels.
+enum class PixelRows { Padded, Packed };
+
+size_t RowStrideOf(PixelRows rows, uint32_t width, uint32_t bits);
+
 // Bytes of a bitmap file before its pixel rows: the file and info headers,
 // and the colour table of a 4-bit or 8-bit bitmap.
 uint32_t BitmapPixelOffset(uint32_t depth);
@@ -36,9 +43,11 @@ uint64_t BitmapBlockBytes(uint32_t depth, uint32_t width, uint32_t height);
 
 // `width` and `height` are the picture's facts (the low 16 bits of the
 // stored values); `depth` is BitmapDepth. `colourTable` has room for 256
-// entries, `pixels` for 4 x width x height bytes, both zero-filled. Rows are
-// bottom-up, each padded to a multiple of 4 bytes. `fullColour16` asks a
-// 16-bit PMS picture for 24 or 32 bits instead of 5-5-5.
+// entries; `pixels` has room for `height` rows of RowStrideOf(rows, width,
+// bitCount) bytes at the bit count the picture is built at (`depth`, or 24 or
+// 32 for a 16-bit PMS picture in full colour; 4 x width x height bytes are
+// always enough). Both are zero-filled. Rows are bottom-up. `fullColour16`
+// asks a 16-bit PMS picture for 24 or 32 bits instead of 5-5-5.
 BuiltPixels BuildPicturePixels(const torva::PictureHeader& header, torva::ByteSpan file, uint32_t width,
-                               uint32_t height, uint32_t depth, bool fullColour16, unsigned char* colourTable,
-                               unsigned char* pixels);
+                               uint32_t height, uint32_t depth, bool fullColour16, PixelRows rows,
+                               unsigned char* colourTable, unsigned char* pixels);

@@ -5,7 +5,7 @@
 #                    which exports the six entry points only
 #   torvasoft_c      Windows only: torvasoft-c.dll, the C interface, with its
 #                    import library
-#   torvasoft_core   a static library of the format code and the plug-in, for
+#   torvasoft_core   a static library of the format core and the plug-in, for
 #                    the tests and the fuzzers
 #   torvasoft_api    the same with the C interface and authoring, for hosts
 #                    that link it statically (the tool, the tests of the C

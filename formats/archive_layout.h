@@ -5,8 +5,9 @@
 // of sectors the table occupies (at most 255), t[1] a sector before the first
 // member (never read here), t[2] onward the members' sectors, strictly
 // increasing, the first 0 ending the list. Each member begins with a header:
-// header length (u32), data size (i32), UTC FILETIME, then a NUL-terminated
-// name of up to 48 bytes. A header length of "NL\x01\x00" marks the end.
+// header length (u32), data size (i32), a UTC time stamp (u64, 100 ns units
+// since 1601-01-01), then a NUL-terminated name of up to 48 bytes. A header
+// length of "NL\x01\x00" marks the end.
 //
 // ALK: the magic "ALK0", a signed row count, then `count` rows of
 // (u32 offset, i32 size); a size of 0 is an empty row. The members' data
@@ -40,10 +41,12 @@ constexpr uint32_t kAlkRowBytes = 8;
 // Detection needs the magic, the count and the first row's offset.
 constexpr uint32_t kAlkMinHeadBytes = 12;
 
-// Every record of the result block is one ArchiveEntry of this many bytes.
+// The plug-in's record of one member. Its block holds one per table row, so
+// a table whose block one call may not allocate is refused by every host.
 constexpr uint32_t kRecordBytes = 304;
 
-// The base name without extension is built in a buffer of this size.
+// The archive's name without extension (the stem of ALK member names) is
+// built in a buffer of this size.
 constexpr uint32_t kBaseNameBytes = 260;
 
 }  // namespace archive

@@ -158,8 +158,10 @@ torvasoft_status torvasoft_decode(const uint8_t* bytes, size_t size, const char*
     // at the buffer's start.
     const bool rgba = layout.format == TORVASOFT_RGBA8;
     const bool fullColour16 = request == TORVASOFT_AS_RGBA8 || request == TORVASOFT_AS_STORED_FULL;
-    const uint32_t storedBits = rgba ? BuiltBits(picture, fullColour16) : BitsOf(layout.format);
-    const size_t storedBytes = RowStrideOf(PixelRows::Packed, w, storedBits) * h;
+    // The stored rows are those of the layout itself, or fewer bytes than
+    // its RGBA rows; never more than the caller's buffer holds.
+    const size_t storedBytes = RowStrideOf(PixelRows::Packed, w, BuiltBits(picture, fullColour16)) * h;
+    if (storedBytes > layout.size) return TORVASOFT_CORRUPT;
     // Refused where the plug-in refuses its block.
     if (!torva::AllocationFits(BitmapBlockBytes(depth, w, h))) {
         if (layout.size != 0) std::memset(target, 0, layout.size);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "author/picture_limits.h"
+#include "formats/pms_codes.h"
 
 namespace author {
 namespace {
@@ -17,12 +18,22 @@ struct CodeTable {
     bool packed;  // the 16-bit packed colour run: 3 bytes, then one a pixel
 };
 
-const CodeTable kCodes8 = {4, 259, 3, 6, 516, 4, 3, 258, 2, false};
-const CodeTable kCodes16 = {3, 258, 4, 4, 514, 6, 2, 257, 2, true};
-const uint32_t kPackedMax = 256;
+// From the decoders' own rules (formats/pms_codes.h).
+constexpr CodeTable TableOf(const torva::pms::RunRules& runs, bool packed) {
+    return CodeTable{runs.fill.shortest(), runs.fill.longest(), runs.fill.codeBytes,
+                     runs.pair.shortest(), runs.pair.longest(), runs.pair.codeBytes,
+                     runs.copy.shortest(), runs.copy.longest(), runs.copy.codeBytes, packed};
+}
 
-inline uint32_t LiteralCost(uint8_t v) { return v < 0xF8 ? 1 : 2; }
-inline uint32_t LiteralCost(uint16_t v) { return (v & 0xFF) < 0xF8 ? 2 : 3; }
+constexpr CodeTable kCodes8 = TableOf(torva::pms::kRuns8, false);
+constexpr CodeTable kCodes16 = TableOf(torva::pms::kRuns16, true);
+constexpr uint32_t kPackedMax = torva::pms::kRuns16.packed.longest();
+// F9 n b, then a byte a pixel.
+constexpr uint32_t kPackedCodeBytes = torva::pms::kRuns16.packed.codeBytes;
+
+using torva::pms::IsLiteral;
+inline uint32_t LiteralCost(uint8_t v) { return IsLiteral(v) ? 1 : 2; }
+inline uint32_t LiteralCost(uint16_t v) { return IsLiteral(static_cast<uint8_t>(v & 0xFF)) ? 2 : 3; }
 // The bits a packed colour run takes from its base byte: the top 3 of red,
 // 2 of green and 3 of blue.
 inline uint16_t PackedKey(uint16_t v) { return v & 0xE61C; }
@@ -91,7 +102,7 @@ Step GreedyStep(const Pixel* p, uint64_t n, uint64_t width, uint64_t i, const Co
     if (r.pairs >= codes.pairMin) offer(Pairs, r.pairs, codes.pairCost);
     if (r.copyUp >= codes.copyMin) offer(CopyUp, r.copyUp, codes.copyCost);
     if (r.copyTwoUp >= codes.copyMin) offer(CopyTwoUp, r.copyTwoUp, codes.copyCost);
-    if (r.packed >= 2) offer(Packed, r.packed, 3 + r.packed);
+    if (r.packed >= 2) offer(Packed, r.packed, kPackedCodeBytes + r.packed);
     return best;
 }
 
@@ -177,7 +188,7 @@ bool ShortestParse(const Pixel* p, uint64_t n, uint64_t width, const CodeTable& 
         offerRun(CopyTwoUp, twoUpWindow, codes.copyMin, std::min<uint64_t>(copyTwoUp, codes.copyMax), codes.copyCost);
         if (codes.packed && packed >= 2) {
             const uint64_t j = packedWindow.query(i + 2, i + std::min<uint64_t>(packed, kPackedMax), packedKey);
-            offer(Packed, j - i, uint32_t(3 + j - i));
+            offer(Packed, j - i, uint32_t(kPackedCodeBytes + j - i));
         }
         best[i] = cost;
         steps[i] = step;
@@ -186,23 +197,24 @@ bool ShortestParse(const Pixel* p, uint64_t n, uint64_t width, const CodeTable& 
 }
 
 bool Emit8(const uint8_t* p, uint64_t width, uint64_t i, Step step, ByteBuffer& out) {
+    using namespace torva::pms;
     switch (step.code) {
     case Literal:
-        if (p[i] >= 0xF8) out.push(0xF8);
+        if (!IsLiteral(p[i])) out.push(kEscape);
         return out.push(p[i]);
-    case AboveRight: return out.push(0xFA);
-    case AboveLeft: return out.push(0xFB);
+    case AboveRight: return out.push(kAboveRight);
+    case AboveLeft: return out.push(kAboveLeft);
     case Fill: {
-        const uint8_t bytes[3] = {0xFD, uint8_t(step.length - 4), p[i]};
+        const uint8_t bytes[3] = {kFillRun, kRuns8.fill.countFor(step.length), p[i]};
         return out.append(bytes, 3);
     }
     case Pairs: {
-        const uint8_t bytes[4] = {0xFC, uint8_t(step.length / 2 - 3), p[i], p[i + 1]};
+        const uint8_t bytes[4] = {kPairRun, kRuns8.pair.countFor(step.length), p[i], p[i + 1]};
         return out.append(bytes, 4);
     }
     case CopyUp:
     case CopyTwoUp: {
-        const uint8_t bytes[2] = {uint8_t(step.code == CopyUp ? 0xFF : 0xFE), uint8_t(step.length - 3)};
+        const uint8_t bytes[2] = {step.code == CopyUp ? kCopyUp : kCopyTwoUp, kRuns8.copy.countFor(step.length)};
         return out.append(bytes, 2);
     }
     default: (void)width; return false;
@@ -210,29 +222,30 @@ bool Emit8(const uint8_t* p, uint64_t width, uint64_t i, Step step, ByteBuffer& 
 }
 
 bool Emit16(const uint16_t* p, uint64_t, uint64_t i, Step step, ByteBuffer& out) {
+    using namespace torva::pms;
     switch (step.code) {
     case Literal:
-        if ((p[i] & 0xFF) >= 0xF8) out.push(0xF8);
+        if (!IsLiteral(static_cast<uint8_t>(p[i] & 0xFF))) out.push(kEscape);
         return out.pushLe16(p[i]);
-    case AboveRight: return out.push(0xFA);
-    case AboveLeft: return out.push(0xFB);
+    case AboveRight: return out.push(kAboveRight);
+    case AboveLeft: return out.push(kAboveLeft);
     case Fill:
-        out.push(0xFD);
-        out.push(uint8_t(step.length - 3));
+        out.push(kFillRun);
+        out.push(kRuns16.fill.countFor(step.length));
         return out.pushLe16(p[i]);
     case Pairs:
-        out.push(0xFC);
-        out.push(uint8_t(step.length / 2 - 2));
+        out.push(kPairRun);
+        out.push(kRuns16.pair.countFor(step.length));
         out.pushLe16(p[i]);
         return out.pushLe16(p[i + 1]);
     case CopyUp:
     case CopyTwoUp:
-        out.push(step.code == CopyUp ? 0xFF : 0xFE);
-        return out.push(uint8_t(step.length - 2));
+        out.push(step.code == CopyUp ? kCopyUp : kCopyTwoUp);
+        return out.push(kRuns16.copy.countFor(step.length));
     case Packed: {
         const uint16_t v = p[i];
-        out.push(0xF9);
-        out.push(uint8_t(step.length - 1));
+        out.push(kPackedRun);
+        out.push(kRuns16.packed.countFor(step.length));
         out.push(uint8_t(((v >> 8) & 0xE0) | ((v >> 6) & 0x18) | ((v >> 2) & 0x07)));
         for (uint64_t k = 0; k < step.length; ++k) {
             const uint16_t w = p[i + k];

@@ -4,24 +4,18 @@
 #include <zlib.h>
 
 #include "author/picture_limits.h"
+#include "formats/qnt_filter.h"
 
 namespace author {
 namespace {
 
-// The residual the decoder subtracts from its prediction to get `value` back:
-// prediction - residual = value (mod 256).
+// The residual the decoder subtracts from its prediction to get the value
+// back (formats/qnt_filter.h).
 inline uint8_t Residual(const uint8_t* rgba, uint32_t width, uint32_t x, uint32_t y, unsigned channel) {
     const uint8_t* pixel = rgba + (uint64_t(y) * width + x) * 4 + channel;
-    unsigned prediction;
-    if (x == 0 && y == 0) return *pixel;
-    if (y == 0) {
-        prediction = pixel[-4];
-    } else if (x == 0) {
-        prediction = pixel[-int64_t(width) * 4];
-    } else {
-        prediction = (unsigned(pixel[-4]) + pixel[-int64_t(width) * 4]) >> 1;
-    }
-    return uint8_t(prediction - *pixel);
+    const unsigned left = x > 0 ? pixel[-4] : 0;
+    const unsigned above = y > 0 ? pixel[-int64_t(width) * 4] : 0;
+    return torva::Residual(x, y, left, above, *pixel);
 }
 
 // libdeflate at its strongest level; on the rare (small) stream where zlib's

@@ -1,31 +1,31 @@
-// The C interface's status and kind values for the library's own.
+// The C interface's status and kind values for the core's own.
 #pragma once
 
-#include "api/library.h"
+#include "base/decode_status.h"
+#include "formats/format.h"
 #include "torvasoft/torvasoft.h"
 
 namespace torva {
 namespace capi {
 
-inline torvasoft_status ToC(api::Status status) {
+inline torvasoft_status ToC(DecodeStatus status) {
     switch (status) {
-        case api::Status::Complete: return TORVASOFT_COMPLETE;
-        case api::Status::Truncated: return TORVASOFT_TRUNCATED;
-        case api::Status::Corrupt: return TORVASOFT_CORRUPT;
-        case api::Status::OutsideFile: return TORVASOFT_OUTSIDE_FILE;
-        case api::Status::TooLarge: return TORVASOFT_TOO_LARGE;
-        case api::Status::OutOfMemory: return TORVASOFT_OUT_OF_MEMORY;
-        case api::Status::NotRecognised: return TORVASOFT_NOT_RECOGNISED;
+        case DecodeStatus::Complete: return TORVASOFT_COMPLETE;
+        case DecodeStatus::Truncated: return TORVASOFT_TRUNCATED;
+        case DecodeStatus::Corrupt: return TORVASOFT_CORRUPT;
+        case DecodeStatus::OutsideFile: return TORVASOFT_OUTSIDE_FILE;
+        case DecodeStatus::TooLarge: return TORVASOFT_TOO_LARGE;
+        case DecodeStatus::OutOfMemory: return TORVASOFT_OUT_OF_MEMORY;
     }
     return TORVASOFT_CORRUPT;
 }
 
 // The enumerations share their values.
-inline int ToC(api::Kind kind) { return static_cast<int>(kind); }
-static_assert(static_cast<int>(api::Kind::Ald) == TORVASOFT_KIND_ALD && static_cast<int>(api::Kind::Alk) == TORVASOFT_KIND_ALK &&
-                  static_cast<int>(api::Kind::Qnt) == TORVASOFT_KIND_QNT &&
-                  static_cast<int>(api::Kind::Pms) == TORVASOFT_KIND_PMS &&
-                  static_cast<int>(api::Kind::Vsp) == TORVASOFT_KIND_VSP,
+inline int ToC(Format format) { return static_cast<int>(format); }
+static_assert(static_cast<int>(Format::Ald) == TORVASOFT_KIND_ALD && static_cast<int>(Format::Alk) == TORVASOFT_KIND_ALK &&
+                  static_cast<int>(Format::Qnt) == TORVASOFT_KIND_QNT &&
+                  static_cast<int>(Format::Pms) == TORVASOFT_KIND_PMS &&
+                  static_cast<int>(Format::Vsp) == TORVASOFT_KIND_VSP,
               "kind values");
 
 }  // namespace capi

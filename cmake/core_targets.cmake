@@ -5,7 +5,7 @@
 #                    which exports the six entry points only
 #   torvasoft_c      Windows only: torvasoft-c.dll, the C interface, with its
 #                    import library
-#   torvasoft_core   a static library of the format code and the plug-in, for
+#   torvasoft_core   a static library of the format core and the plug-in, for
 #                    the tests and the fuzzers
 #   torvasoft_api    the same with the C interface and authoring, for hosts
 #                    that link it statically (the tool, the tests of the C
@@ -13,7 +13,7 @@
 # Natively the stand-in platform comes along; the allocation-failure and code
 # page hooks that tests drive are in torvasoft_test_hooks only.
 file(GLOB TORVA_CORE_SOURCES CONFIGURE_DEPENDS
-  base/*.cpp plugin/*.cpp archive/*.cpp image/*.cpp codec/*.cpp api/*.cpp)
+  base/*.cpp formats/*.cpp codec/*.cpp plugin/*.cpp)
 
 add_library(torvasoft_objects OBJECT ${TORVA_CORE_SOURCES})
 set_target_properties(torvasoft_objects PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)

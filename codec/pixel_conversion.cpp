@@ -158,6 +158,13 @@ uint32_t ConvertRow565(unsigned char* to, const unsigned char* from, uint32_t wi
 
 void ConvertMaskedPixels(unsigned char* destination, const unsigned char* source, uint32_t width, int32_t height,
                          uint32_t sourceSize, ChannelMasks& masks, uint32_t sourceBits) {
+    const uint32_t bits = masks.alphaMask != 0 ? 32 : 24;
+    ConvertMaskedRows(destination, static_cast<size_t>(torva::RowStride(width, bits)), source, width, height,
+                      sourceSize, masks, sourceBits);
+}
+
+void ConvertMaskedRows(unsigned char* destination, size_t destinationStride, const unsigned char* source,
+                       uint32_t width, int32_t height, uint32_t sourceSize, ChannelMasks& masks, uint32_t sourceBits) {
     // The alpha byte is present whenever an alpha mask is given; the full
     // 16-bit mask is the caller's signal that the byte is filled in later
     // from a separate plane, so it is written as 0 here.
@@ -177,7 +184,6 @@ void ConvertMaskedPixels(unsigned char* destination, const unsigned char* source
     // asked for gives only the rows that lie wholly inside it: the rest of the
     // destination is left as it was, and nothing before `source` is read.
     const uint64_t sourceStride = torva::RowStride(width, 16);
-    const uint64_t destinationStride = torva::RowStride(width, bytesPerPixel * 8);
     uint64_t rows = sourceSize / sourceStride;
     if (rows > static_cast<uint64_t>(height)) rows = static_cast<uint64_t>(height);
 
@@ -193,7 +199,7 @@ void ConvertMaskedPixels(unsigned char* destination, const unsigned char* source
 #endif
     for (uint64_t j = 0; j < rows; ++j) {
         const unsigned char* from = source + static_cast<size_t>(sourceSize - (j + 1) * sourceStride);
-        unsigned char* to = destination + static_cast<size_t>(j * destinationStride);
+        unsigned char* to = destination + static_cast<size_t>(j) * destinationStride;
         const uint32_t done = vectorRow != nullptr ? vectorRow(to, from, width) : 0;
         row(to + done * bytesPerPixel, from + 2 * size_t{done}, width - done, channels);
     }
@@ -226,11 +232,13 @@ using torva::StoreLe16;
 // and top-down rows to bottom-up in the same pass: source row r becomes
 // target row rows - 1 - r, so the pixels are touched once rather than
 // repacked and then swapped row by row. Every pixel of a row is repacked,
-// the padding pixel of an odd width included.
-void Repack565To555BottomUp(const unsigned char* source, unsigned char* target, uint32_t rowBytes, uint32_t rows) {
+// the padding pixel of an odd width included when the caller's row bytes
+// take it in.
+void Repack565To555BottomUp(const unsigned char* source, size_t sourceStride, unsigned char* target,
+                            size_t targetStride, uint32_t rowBytes, uint32_t rows) {
     for (uint32_t r = 0; r < rows; ++r) {
-        const unsigned char* from = source + static_cast<size_t>(r) * rowBytes;
-        unsigned char* to = target + static_cast<size_t>(rows - 1 - r) * rowBytes;
+        const unsigned char* from = source + static_cast<size_t>(r) * sourceStride;
+        unsigned char* to = target + static_cast<size_t>(rows - 1 - r) * targetStride;
         uint32_t i = 0;
 #if defined(__SSE2__)
         const __m128i keptLow = _mm_set1_epi16(0x001F);

@@ -23,14 +23,20 @@ struct ChannelMasks {
 void ConvertMaskedPixels(unsigned char* destination, const unsigned char* source, uint32_t width, int32_t height,
                          uint32_t sourceSize, ChannelMasks& masks, uint32_t sourceBits);
 
+// The same into destination rows `destinationStride` bytes apart (at least
+// the 3 or 4 bytes a pixel of a row; nothing past a row's pixels is written).
+void ConvertMaskedRows(unsigned char* destination, size_t destinationStride, const unsigned char* source,
+                       uint32_t width, int32_t height, uint32_t sourceSize, ChannelMasks& masks, uint32_t sourceBits);
+
 // Reverses the order of `rowCount` rows of `rowBytes` bytes in place.
 void FlipRows(unsigned char* data, uint32_t rowBytes, int32_t rowCount);
 
 // 5-6-5 to 5-5-5 (red and green move down one bit, green loses its lowest)
-// of `rows` rows of `rowBytes` bytes, every pixel of a row (an odd width's
-// padding pixel included), with source row r going to target row
-// rows - 1 - r. Source and target must not overlap.
-void Repack565To555BottomUp(const unsigned char* source, unsigned char* target, uint32_t rowBytes, uint32_t rows);
+// of the first `rowBytes` bytes of `rows` rows, source rows `sourceStride`
+// and target rows `targetStride` bytes apart, with source row r going to
+// target row rows - 1 - r. Source and target must not overlap.
+void Repack565To555BottomUp(const unsigned char* source, size_t sourceStride, unsigned char* target,
+                            size_t targetStride, uint32_t rowBytes, uint32_t rows);
 
 // Puts alpha[c] of each alpha row (rows of `alphaStride` bytes) into byte 3 of
 // pixel c of the same row of `pixels` (packed rows of 4 x width bytes); the

@@ -26,6 +26,7 @@
 
 #include "codec/pms_decoder.h"
 #include "codec/pms_history.h"
+#include "formats/pms_codes.h"
 #include "base/byte_cursor.h"
 #include "base/checked_size.h"
 #include "base/heap_buffer.h"
@@ -86,12 +87,20 @@ constexpr size_t kLookAhead = 16;
 // Pixels of each counted code for its count byte n: F9 n + 1 packed colours,
 // FC the pair n + 2 times, FD n + 3 pixels, FE and FF n + 2. Both loops count
 // runs by these.
-constexpr size_t PackedRun(size_t n) { return n + 1; }
-constexpr size_t PairRun(size_t n) { return 2 * n + 4; }
-constexpr size_t FillRun(size_t n) { return n + 3; }
-constexpr size_t CopyRun(size_t n) { return n + 2; }
+// The rules are those of formats/pms_codes.h.
+using torva::pms::kRuns16;
+template <size_t scale, size_t base>
+constexpr size_t RunOf(size_t n) {
+    return n * scale + base;
+}
+constexpr size_t PackedRun(size_t n) { return RunOf<kRuns16.packed.scale, kRuns16.packed.base>(n); }
+constexpr size_t PairRun(size_t n) { return RunOf<kRuns16.pair.scale, kRuns16.pair.base>(n); }
+constexpr size_t FillRun(size_t n) { return RunOf<kRuns16.fill.scale, kRuns16.fill.base>(n); }
+constexpr size_t CopyRun(size_t n) { return RunOf<kRuns16.copy.scale, kRuns16.copy.base>(n); }
 // FC n a a' b b', the longest code of fixed length.
 constexpr size_t kLongestFixedCode = 6;
+static_assert(kLongestFixedCode == kRuns16.pair.codeBytes && kRuns16.fill.codeBytes == 4 && kRuns16.copy.codeBytes == 2,
+              "the bulk loop steps over FC, FD, FE and FF by these lengths");
 
 // The longest run any code can give: no run in the bulk loop needs clamping.
 constexpr size_t kLongestRun = 2 * 255 + 4;
@@ -116,16 +125,16 @@ size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t w
     while (k <= lastK && static_cast<size_t>(end - p) >= kLookAhead) {
         unsigned char* const at = history + 2 * k;
         const unsigned code = p[0];
-        if (code < 0xF8) {
+        if (code < torva::pms::kFirstCode) {
             const size_t run = LiteralPixels(p);
             CopyBlock(at, p);
             k += run;
             p += 2 * run;
             continue;
         }
-        if (code >= 0xFE) {
+        if (code >= torva::pms::kCopyTwoUp) {
             const size_t count = CopyRun(p[1]);
-            const size_t distance = code == 0xFE ? 2 * width : width;
+            const size_t distance = code == torva::pms::kCopyTwoUp ? 2 * width : width;
             if (blockCopies && k >= distance) {
                 const size_t back = 2 * distance;
                 CopyBlock(at, at - back);
@@ -138,9 +147,9 @@ size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t w
             p += 2;
             continue;
         }
-        if (code >= 0xFC) {
+        if (code >= torva::pms::kPairRun) {
             // FC n a b: the pair a, b, n + 2 times; FD n f: f, n + 3 times.
-            const bool pair = code == 0xFC;
+            const bool pair = code == torva::pms::kPairRun;
             const size_t n = p[1];
             const size_t count = pair ? PairRun(n) : FillRun(n);
             // The two pixels (f twice for FD) repeated across a 16-byte block.
@@ -157,7 +166,7 @@ size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t w
             p += pair ? 6 : 4;
             continue;
         }
-        if (code == 0xF9) {
+        if (code == torva::pms::kPackedRun) {
             const size_t total = PackedRun(p[1]);
             // The low bytes are read eight at a time: all of them must be in the stream.
             if (static_cast<size_t>(end - p) < 3 + ((total + 7) & ~size_t{7})) break;
@@ -167,7 +176,7 @@ size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t w
             p += 3 + total;
             continue;
         }
-        if (code == 0xF8) {
+        if (code == torva::pms::kEscape) {
             at[0] = p[1];
             at[1] = p[2];
             k += 1;
@@ -175,7 +184,7 @@ size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t w
             continue;
         }
         // FA, FB
-        const size_t distance = code == 0xFA ? width - 1 : width + 1;
+        const size_t distance = code == torva::pms::kAboveRight ? width - 1 : width + 1;
         if (distance != 0 && k >= distance) {
             std::memcpy(at, at - 2 * distance, 2);
         } else {
@@ -212,14 +221,14 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
         unsigned char* const at = history + 2 * k;
         size_t count = 0;
         switch (*code) {
-            case 0xF8: {
+            case torva::pms::kEscape: {
                 const unsigned char* value = cursor.take(2);
                 if (value == nullptr) return k;
                 std::memcpy(at, value, 2);
                 count = 1;
                 break;
             }
-            case 0xF9: {
+            case torva::pms::kPackedRun: {
                 const unsigned char* head = cursor.take(2);
                 if (head == nullptr) return k;
                 const size_t total = PackedRun(head[0]);
@@ -232,12 +241,12 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
                 }
                 break;
             }
-            case 0xFA:
-            case 0xFB:
+            case torva::pms::kAboveRight:
+            case torva::pms::kAboveLeft:
                 count = 1;
-                CopyFromEarlier(history, 2 * k, 2, 2 * (*code == 0xFA ? width - 1 : width + 1));
+                CopyFromEarlier(history, 2 * k, 2, 2 * (*code == torva::pms::kAboveRight ? width - 1 : width + 1));
                 break;
-            case 0xFC: {
+            case torva::pms::kPairRun: {
                 const unsigned char* operands = cursor.take(5);
                 if (operands == nullptr) return k;
                 count = PairRun(operands[0]);
@@ -245,7 +254,7 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
                 FillPattern(at, operands + 1, 4, 2 * count);
                 break;
             }
-            case 0xFD: {
+            case torva::pms::kFillRun: {
                 const unsigned char* operands = cursor.take(3);
                 if (operands == nullptr) return k;
                 count = FillRun(operands[0]);
@@ -253,13 +262,13 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
                 FillPattern(at, operands + 1, 2, 2 * count);
                 break;
             }
-            case 0xFE:
-            case 0xFF: {
+            case torva::pms::kCopyTwoUp:
+            case torva::pms::kCopyUp: {
                 const unsigned char* operand = cursor.take(1);
                 if (operand == nullptr) return k;
                 count = CopyRun(*operand);
                 if (count > room) count = room;
-                CopyFromEarlier(history, 2 * k, 2 * count, 2 * (*code == 0xFE ? 2 * width : width));
+                CopyFromEarlier(history, 2 * k, 2 * count, 2 * (*code == torva::pms::kCopyTwoUp ? 2 * width : width));
                 break;
             }
             default: {

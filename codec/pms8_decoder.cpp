@@ -25,6 +25,7 @@
 
 #include "codec/pms_decoder.h"
 #include "codec/pms_history.h"
+#include "formats/pms_codes.h"
 #include "base/byte_cursor.h"
 #include "base/checked_size.h"
 #include "base/heap_buffer.h"
@@ -53,17 +54,24 @@ using pms_detail::kBlock;
 // on from there.
 constexpr size_t kLookAhead = 16;
 
-// The run codes FC, FD, FE and FF in turn: pixels n * scale + base, and the
-// code's bytes in all. Both loops count runs by this table.
-constexpr size_t kRunScale[4] = {2, 1, 1, 1};
-constexpr size_t kRunBase[4] = {6, 4, 3, 3};
-constexpr size_t kCodeBytes[4] = {4, 3, 2, 2};
+// The run codes FC, FD, FE and FF in turn (formats/pms_codes.h): pixels
+// n * scale + base, and the code's bytes in all. Both loops count runs by
+// this table.
+using torva::pms::kRuns8;
+constexpr size_t kRunScale[4] = {kRuns8.pair.scale, kRuns8.fill.scale, kRuns8.copy.scale, kRuns8.copy.scale};
+constexpr size_t kRunBase[4] = {kRuns8.pair.base, kRuns8.fill.base, kRuns8.copy.base, kRuns8.copy.base};
+constexpr size_t kCodeBytes[4] = {kRuns8.pair.codeBytes, kRuns8.fill.codeBytes, kRuns8.copy.codeBytes,
+                                  kRuns8.copy.codeBytes};
 
-constexpr size_t RunLength(unsigned code, size_t n) { return n * kRunScale[code - 0xFC] + kRunBase[code - 0xFC]; }
+constexpr size_t RunLength(unsigned code, size_t n) {
+    return n * kRunScale[code - torva::pms::kPairRun] + kRunBase[code - torva::pms::kPairRun];
+}
 
 constexpr size_t LongestRunInTable() {
     size_t longest = 0;
-    for (unsigned code = 0xFC; code <= 0xFF; ++code) longest = std::max(longest, RunLength(code, 255));
+    for (unsigned code = torva::pms::kPairRun; code <= torva::pms::kCopyUp; ++code) {
+        longest = std::max(longest, RunLength(code, 255));
+    }
     return longest;
 }
 
@@ -123,7 +131,7 @@ size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t w
     size_t k = 0;
     while (k <= lastK && static_cast<size_t>(end - p) >= kLookAhead) {
         unsigned code = p[0];
-        if (code < 0xF8) {
+        if (code < torva::pms::kFirstCode) {
             const size_t run = LiteralRun(p);
             CopyBlock(history + k, p);
             k += run;
@@ -135,7 +143,7 @@ size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t w
             if (k > lastK || static_cast<size_t>(end - p) < kLookAhead) break;
             code = p[0];
         }
-        if (code >= 0xFC) {
+        if (code >= torva::pms::kPairRun) {
             // FC n a b: the pair a, b, n + 3 times; FD n c: c, n + 4 times;
             // FE n, FF n: n + 3 pixels from two rows or one row up. Which of
             // fill and copy comes next is what a busy picture makes hardest
@@ -143,7 +151,7 @@ size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t w
             // them: a run of blocks from a source found by table, which moves
             // along with the run for a copy and stays on the fill's pattern,
             // parked in slots past the run, for a fill.
-            const size_t kind = code - 0xFC;
+            const size_t kind = code - torva::pms::kPairRun;
             const size_t count = RunLength(code, p[1]);
             // Rarely true (a narrow picture, or the first rows), so the test
             // is cheap to guess; bitwise, so that it does not ask `kind` first.
@@ -180,15 +188,15 @@ size_t DecodeBulk(unsigned char* history, size_t size, size_t capacity, size_t w
             continue;
         }
         switch (code) {
-            case 0xF8:
+            case torva::pms::kEscape:
                 history[k++] = p[1];
                 p += 2;
                 break;
-            case 0xF9:
+            case torva::pms::kPackedRun:
                 p += 1;
                 break;
             default: {  // FA, FB
-                const size_t distance = code == 0xFA ? width - 1 : width + 1;
+                const size_t distance = code == torva::pms::kAboveRight ? width - 1 : width + 1;
                 if (distance != 0 && k >= distance) {
                     history[k] = history[k - distance];
                 } else {
@@ -228,21 +236,21 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
         const size_t room = capacity - k;
         size_t count = 0;
         switch (*code) {
-            case 0xF8: {
+            case torva::pms::kEscape: {
                 const unsigned char* value = cursor.take(1);
                 if (value == nullptr) return k;
                 history[k] = *value;
                 count = 1;
                 break;
             }
-            case 0xF9:
+            case torva::pms::kPackedRun:
                 break;
-            case 0xFA:
-            case 0xFB:
+            case torva::pms::kAboveRight:
+            case torva::pms::kAboveLeft:
                 count = 1;
-                CopyFromEarlier(history, k, count, *code == 0xFA ? width - 1 : width + 1);
+                CopyFromEarlier(history, k, count, *code == torva::pms::kAboveRight ? width - 1 : width + 1);
                 break;
-            case 0xFC: {
+            case torva::pms::kPairRun: {
                 const unsigned char* operands = cursor.take(3);
                 if (operands == nullptr) return k;
                 count = RunLength(*code, operands[0]);
@@ -250,7 +258,7 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
                 FillPattern(history + k, operands + 1, 2, count);
                 break;
             }
-            case 0xFD: {
+            case torva::pms::kFillRun: {
                 const unsigned char* operands = cursor.take(2);
                 if (operands == nullptr) return k;
                 count = RunLength(*code, operands[0]);
@@ -258,13 +266,13 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
                 std::memset(history + k, operands[1], count);
                 break;
             }
-            case 0xFE:
-            case 0xFF: {
+            case torva::pms::kCopyTwoUp:
+            case torva::pms::kCopyUp: {
                 const unsigned char* operand = cursor.take(1);
                 if (operand == nullptr) return k;
                 count = RunLength(*code, *operand);
                 if (count > room) count = room;
-                CopyFromEarlier(history, k, count, *code == 0xFE ? 2 * width : width);
+                CopyFromEarlier(history, k, count, *code == torva::pms::kCopyTwoUp ? 2 * width : width);
                 break;
             }
             default: {
@@ -274,7 +282,7 @@ size_t DecodeIntoHistory(unsigned char* history, size_t size, size_t capacity, s
                 const unsigned char* run = code + 1;
                 const size_t limit = std::min<size_t>(room, cursor.remaining() + 1);
                 count = 1;
-                while (count < limit && run[count - 1] < 0xF8) ++count;
+                while (count < limit && run[count - 1] < torva::pms::kFirstCode) ++count;
                 std::memcpy(history + k, code, count);
                 cursor.skip(count - 1);
                 break;

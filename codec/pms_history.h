@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "formats/pms_codes.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -36,11 +38,11 @@ inline void CopyBlock(unsigned char* to, const unsigned char* from) {
 inline unsigned CodeByteMask(const unsigned char* bytes) {
 #if defined(__SSE2__)
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
-    const __m128i codes = _mm_cmpeq_epi8(_mm_max_epu8(block, _mm_set1_epi8(static_cast<char>(0xF8))), block);
+    const __m128i codes = _mm_cmpeq_epi8(_mm_max_epu8(block, _mm_set1_epi8(static_cast<char>(torva::pms::kFirstCode))), block);
     return static_cast<unsigned>(_mm_movemask_epi8(codes));
 #else
     unsigned mask = 0;
-    for (size_t i = 0; i < kBlock; ++i) mask |= unsigned{bytes[i] >= 0xF8} << i;
+    for (size_t i = 0; i < kBlock; ++i) mask |= unsigned{bytes[i] >= torva::pms::kFirstCode} << i;
     return mask;
 #endif
 }

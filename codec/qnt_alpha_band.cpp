@@ -15,7 +15,7 @@
 
 #include <cstddef>
 
-#include "codec/qnt_prediction.h"
+#include "formats/qnt_filter.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

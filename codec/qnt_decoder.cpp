@@ -40,7 +40,7 @@
 #include "base/reusable_buffer.h"
 #include "codec/inflate.h"
 #include "codec/qnt_alpha_band.h"
-#include "codec/qnt_prediction.h"
+#include "formats/qnt_filter.h"
 
 namespace torva {
 namespace {

@@ -4,6 +4,8 @@
 #include <memory>
 #include <new>
 
+#include "formats/archive_layout.h"
+
 namespace {
 
 // A copy of a name that ends in two terminators. A runtime that takes a lead
@@ -69,4 +71,13 @@ bool HasExtension(const FileAccess* file, const char* extension) {
     const unsigned char* dot = _mbsrchr(copy.text() + BaseNameOffset(copy.text()), '.');
     if (dot == nullptr) return false;
     return _mbsicmp(dot, reinterpret_cast<const unsigned char*>(extension)) == 0;
+}
+
+void FormBaseName(const FileAccess* file, char* baseName) {
+    const char* afterSlash = BaseNameOf(FileNameOf(file));
+    _mbsnbcpy(reinterpret_cast<unsigned char*>(baseName), reinterpret_cast<const unsigned char*>(afterSlash),
+              torva::archive::kBaseNameBytes - 1);
+    baseName[torva::archive::kBaseNameBytes - 1] = '\0';
+    const char* dot = ExtensionOf(baseName);
+    if (dot != nullptr) baseName[dot - baseName] = '\0';
 }

@@ -17,3 +17,8 @@ const char* ExtensionOf(const char* baseName);
 // True when the file's extension equals `extension` (".ald"), compared
 // case-insensitively and multibyte-aware; a name without one never matches.
 bool HasExtension(const FileAccess* file, const char* extension);
+
+// The name of the archive after its last backslash, cut to kBaseNameBytes - 1
+// bytes without splitting a character, then ended at its last '.', in a
+// buffer of kBaseNameBytes (formats/archive_layout.h).
+void FormBaseName(const FileAccess* file, char* baseName);

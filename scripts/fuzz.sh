@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(archive image inflate encode qnt24 qnt32 pms8 pms16 vsp)
+[ ${#targets[@]} -gt 0 ] || targets=(archive image capi inflate encode qnt24 qnt32 pms8 pms16 vsp)
 # A few hundred bytes may declare a picture up to the library's 256 MiB cap,
 # which is legitimate but costs seconds under the sanitizers. Allocations
 # above 32 MiB are refused (they come back null, as a host out of memory

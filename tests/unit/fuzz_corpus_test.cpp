@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/capi_input.h"
 #include "fuzz/codec_comparisons.h"
 #include "fuzz/encode_input.h"
 #include "fuzz/fuzz_inputs.h"
@@ -62,7 +63,8 @@ INSTANTIATE_TEST_SUITE_P(Targets, FuzzCorpusTest,
                          ::testing::Values(Target{"archive", torvafuzz::RunArchiveInput},
                                            Target{"image", torvafuzz::RunImageInput},
                                            Target{"inflate", torvafuzz::RunInflateInput},
-                                           Target{"encode", torvafuzz::RunEncodeInput}),
+                                           Target{"encode", torvafuzz::RunEncodeInput},
+                                           Target{"capi", torvafuzz::RunCapiInput}),
                          [](const ::testing::TestParamInfo<Target>& info) { return std::string(info.param.corpus); });
 
 class CodecCorpusTest : public ::testing::TestWithParam<torvafuzz::CodecTarget> {};

@@ -138,12 +138,18 @@ export function firstDifference(actual, expected, {premultiplied = false} = {}) 
   return null;
 }
 
-// Serves `root` on the loopback address; resolves with {url, close}.
-export function serve(root) {
+// Serves `root` on the loopback address, and each folder of `mounts` under
+// its URL prefix ({'/work/': work}); resolves with {url, close}.
+export function serve(root, mounts = {}) {
   const types = {'.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.png': 'image/png'};
   const server = http.createServer((request, response) => {
-    const file = path.join(root, decodeURIComponent(new URL(request.url, 'http://x').pathname));
-    if (!file.startsWith(root) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+    let where = decodeURIComponent(new URL(request.url, 'http://x').pathname);
+    let folder = root;
+    for (const [prefix, mounted] of Object.entries(mounts)) {
+      if (where.startsWith(prefix)) [folder, where] = [mounted, where.slice(prefix.length)];
+    }
+    const file = path.join(folder, where);
+    if (!file.startsWith(folder) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
       response.writeHead(404).end();
       return;
     }
@@ -221,7 +227,7 @@ export async function decodeOnPage(page, file, mode = -1) {
 }
 
 export async function waitFor(page, predicate, ...args) {
-  await page.waitForFunction(predicate, {timeout: 60000, polling: 50}, ...args);
+  await page.waitForFunction(predicate, {timeout: 60000, polling: 10}, ...args);
 }
 
 // Back to the list of files, from whatever view a test left the page in.

@@ -247,8 +247,10 @@ export async function pictureDone(page, title) {
   return page.$eval('#picture-view', (view) => view.dataset.state);
 }
 
-// Waits until no thumbnail is being made or waits to be made, and returns
-// how many cards matching `selector` have one (or a failure) by then.
+// Waits until the page makes no thumbnail, and returns how many cards
+// matching `selector` have one (or a failure) by then. A card waits for its
+// thumbnail only while others are being made (marked .loading), so none
+// marked means none waiting either.
 export async function thumbnailsSettled(page, selector) {
   await waitFor(page, () => document.querySelector('.card.loading') === null);
   return page.$$eval(selector, (all) => all.filter((c) => c.dataset.state).length);

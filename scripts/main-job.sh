@@ -21,8 +21,14 @@ else
   echo "main-job: no Windows toolchain file yet; natively only" >&2
 fi
 
+# Both builds show the archive's times in the same zone.
+export WINEDEBUG=-all TZ=Asia/Tokyo
 # Wine takes its code page from the locale: 932 for the double-byte names.
-export WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 TZ=Asia/Tokyo
+# The locale is given to each Wine command rather than to this shell: on a
+# fresh machine the shell started before setup.sh generated the locale, and a
+# process that found no locale archive does not look again, so bash would
+# fail to switch to it and warn.
+run_wine() { LC_ALL=ja_JP.UTF-8 wine "$@"; }
 job=$root/out/main-job
 rm -rf "$job"
 mkdir -p "$job"
@@ -34,11 +40,11 @@ echo "== native: torva list samples.ald"
 "$root/build/native/bin/torva" convert samples.ald -o "$job/native"
 if [ "$windows" = yes ]; then
   echo "== Windows (torva.exe under Wine): torva list samples.ald"
-  wine "$root/build/win32/bin/torva.exe" list samples.ald | tee "$job/list-windows.txt"
+  run_wine "$root/build/win32/bin/torva.exe" list samples.ald | tee "$job/list-windows.txt"
   "$root/build/native/bin/torva" list samples.ald > "$job/list-native.txt"
   cmp "$job/list-native.txt" "$job/list-windows.txt"
   # Run from the output's parent so that a relative -o serves both builds.
-  wine "$root/build/win32/bin/torva.exe" convert samples.ald -o ../windows
+  run_wine "$root/build/win32/bin/torva.exe" convert samples.ald -o ../windows
   # Both builds name the files in UTF-8 (torva.exe through the wide file API,
   # which Wine stores as UTF-8), in a folder named after the archive: the two
   # trees must be the same, name for name and byte for byte.

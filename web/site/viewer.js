@@ -233,6 +233,7 @@ function pumpThumbnails() {
     const item = Array.from(thumbnailQueue).pop();
     thumbnailQueue.delete(item);
     item.state = 'loading';
+    item.card.classList.add('loading');
     ++thumbnailsInFlight;
     ask('decode', {fileId: item.collection.fileId, member: item.member, mode: -1, thumbnail: THUMBNAIL_SIDE})
       .then((reply) => finishThumbnail(item, 'decoded', reply, null),
@@ -247,6 +248,7 @@ function pumpThumbnails() {
 
 function finishThumbnail(item, state, picture, failure) {
   item.state = state;
+  item.card.classList.remove('loading');
   item.failure = failure;
   if (picture) {
     // The thumbnail's pixels, and the full picture's facts.
@@ -274,6 +276,8 @@ async function showPicture(item) {
   page('list-view').hidden = true;
   page('top-bar').hidden = true;
   page('picture-view').hidden = false;
+  // The view's state: loading until the reply is drawn, then shown or failed.
+  page('picture-view').dataset.state = 'loading';
   drawPicture(null);
   describeView(text('loading'));
   let picture = null;
@@ -287,6 +291,7 @@ async function showPicture(item) {
   viewer.picture = picture;
   drawPicture(picture);
   describeView();
+  page('picture-view').dataset.state = viewer.failure === null ? 'shown' : 'failed';
 }
 
 function drawPicture(picture) {
@@ -326,7 +331,8 @@ function layoutPicture() {
   canvas.style.width = canvas.width * viewer.scale + 'px';
   canvas.style.height = canvas.height * viewer.scale + 'px';
   canvas.classList.toggle('pixelated', viewer.scale > 1);
-  page('zoom-level').textContent = Math.round(viewer.scale * 100) + '%';
+  // No level is shown before there is a picture to scale.
+  page('zoom-level').textContent = canvas.width > 0 ? Math.round(viewer.scale * 100) + '%' : '';
 }
 
 function zoom(scale, fit = false) {

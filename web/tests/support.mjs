@@ -138,12 +138,18 @@ export function firstDifference(actual, expected, {premultiplied = false} = {}) 
   return null;
 }
 
-// Serves `root` on the loopback address; resolves with {url, close}.
-export function serve(root) {
+// Serves `root` on the loopback address, and each folder of `mounts` under
+// its URL prefix ({'/work/': work}); resolves with {url, close}.
+export function serve(root, mounts = {}) {
   const types = {'.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.png': 'image/png'};
   const server = http.createServer((request, response) => {
-    const file = path.join(root, decodeURIComponent(new URL(request.url, 'http://x').pathname));
-    if (!file.startsWith(root) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+    let where = decodeURIComponent(new URL(request.url, 'http://x').pathname);
+    let folder = root;
+    for (const [prefix, mounted] of Object.entries(mounts)) {
+      if (where.startsWith(prefix)) [folder, where] = [mounted, where.slice(prefix.length)];
+    }
+    const file = path.join(folder, where);
+    if (!file.startsWith(folder) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
       response.writeHead(404).end();
       return;
     }
@@ -221,5 +227,76 @@ export async function decodeOnPage(page, file, mode = -1) {
 }
 
 export async function waitFor(page, predicate, ...args) {
-  await page.waitForFunction(predicate, {timeout: 60000, polling: 50}, ...args);
+  await page.waitForFunction(predicate, {timeout: 60000, polling: 10}, ...args);
+}
+
+// Back to the list of files, from whatever view a test left the page in.
+export async function showList(page) {
+  if (!await page.$eval('#picture-view', (view) => view.hidden)) await page.click('#back');
+  await waitFor(page, () => document.querySelector('#picture-view').hidden && !document.querySelector('#list-view').hidden);
+}
+
+// Waits until the picture view has drawn and described the picture titled
+// `title` ('shown'), or reported it unreadable ('failed'); returns which.
+export async function pictureDone(page, title) {
+  await waitFor(page, (t) => {
+    const view = document.querySelector('#picture-view');
+    return !view.hidden && document.querySelector('#picture-title').textContent === t &&
+      (view.dataset.state === 'shown' || view.dataset.state === 'failed');
+  }, title);
+  return page.$eval('#picture-view', (view) => view.dataset.state);
+}
+
+// Waits until the page makes no thumbnail, and returns how many cards
+// matching `selector` have one (or a failure) by then. A card waits for its
+// thumbnail only while others are being made (marked .loading), so none
+// marked means none waiting either.
+export async function thumbnailsSettled(page, selector) {
+  await waitFor(page, () => document.querySelector('.card.loading') === null);
+  return page.$$eval(selector, (all) => all.filter((c) => c.dataset.state).length);
+}
+
+// Lets the page render a frame, so that what watches the scroll position
+// (the thumbnails' IntersectionObserver) has seen the current one.
+export async function nextFrame(page) {
+  await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+}
+
+// The browser's downloads into `folder`, followed by its own events. Call
+// `next()` before the action that starts a download: it resolves with the
+// file's name and bytes once the browser has finished writing it.
+export async function followDownloads(browser, folder) {
+  const session = await browser.target().createCDPSession();
+  await session.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: folder, eventsEnabled: true});
+  const begun = new Map();
+  let expected = null;
+  session.on('Browser.downloadWillBegin', (event) => {
+    if (expected && expected.guid === null) expected.guid = event.guid;
+    begun.set(event.guid, event.suggestedFilename);
+  });
+  session.on('Browser.downloadProgress', (event) => {
+    if (!expected || event.guid !== expected.guid || event.state === 'inProgress') return;
+    const {resolve, reject, timer} = expected;
+    expected = null;
+    clearTimeout(timer);
+    if (event.state !== 'completed') {
+      reject(new Error(`the download of ${begun.get(event.guid)} was ${event.state}`));
+      return;
+    }
+    const name = begun.get(event.guid);
+    resolve({name, bytes: fs.readFileSync(path.join(folder, name))});
+  });
+  return {
+    next() {
+      if (expected) throw new Error('a download is already awaited');
+      return new Promise((resolve, reject) => {
+        const timer = setTimeout(() => {
+          expected = null;
+          reject(new Error('no download completed within 60 s'));
+        }, 60000);
+        expected = {guid: null, resolve, reject, timer};
+      });
+    },
+    close: () => session.detach(),
+  };
 }

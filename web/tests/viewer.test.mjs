@@ -4,11 +4,11 @@ import assert from 'node:assert/strict';
 import {execFileSync} from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import {after, before, describe, it} from 'node:test';
+import {after, before, beforeEach, describe, it} from 'node:test';
 import {unzipSync} from 'fflate';
 import {
-  canvasPixels, decodeOnPage, firstDifference, inspectOnPage, launch, makeSamples, nativeTool, openPage, pictures,
-  readPng, samples, serve, site, waitFor, work,
+  canvasPixels, decodeOnPage, firstDifference, followDownloads, inspectOnPage, launch, makeSamples, nativeTool,
+  nextFrame, openPage, pictureDone, pictures, readPng, samples, serve, showList, site, thumbnailsSettled, waitFor, work,
 } from './support.mjs';
 
 let bothModes, references, server, browser;
@@ -16,7 +16,8 @@ let bothModes, references, server, browser;
 before(async () => {
   bothModes = makeSamples();
   references = bothModes.full;
-  server = await serve(site);
+  // The test files too, for pages to fetch those too large to pass as arguments.
+  server = await serve(site, {'/work/': work});
   browser = await launch();
 });
 
@@ -93,13 +94,12 @@ describe('torva.js, the scripting interface', () => {
 
   it('inspects files above 16 MiB the same, archives read in place', async () => {
     for (const file of [path.join(samples, 'many.ald'), path.join(samples, 'large.qnt')]) {
-      const bytes = fs.readFileSync(file).toString('base64');
-      const [small, large] = await page.evaluate((b64, name) => {
-        const bytes = Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
+      const [small, large] = await page.evaluate(async (url, name) => {
+        const bytes = new Uint8Array(await (await fetch(url)).arrayBuffer());
         const padded = new Uint8Array(bytes.length + (17 << 20));
         padded.set(bytes);
         return [torva.inspect(bytes, name), torva.inspect(padded, name)];
-      }, bytes, path.basename(file));
+      }, server.url + 'work/' + path.relative(work, file), path.basename(file));
       assert.notEqual(small.kind, null);
       assert.deepEqual(large, small, file);
     }
@@ -135,13 +135,13 @@ for (const origin of ['file', 'http']) {
     before(async () => {
       const url = origin === 'file' ? 'file://' + path.join(site, 'index.html') : server.url + 'index.html';
       page = await openPage(browser, url);
-      downloads = fs.mkdtempSync(path.join(work, 'downloads-'));
-      const session = await page.createCDPSession();
-      await session.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
+      downloads = await followDownloads(browser, fs.mkdtempSync(path.join(work, 'downloads-')));
       const input = await page.$('#file-input');
       await input.uploadFile(path.join(samples, 'samples.ald'), ...Object.keys(references).map((n) => path.join(pictures, n)));
       await waitFor(page, (n) => document.querySelectorAll('.card').length === n, 8 + Object.keys(references).length);
     });
+    // Each test starts from the list, whatever the one before left open.
+    beforeEach(async () => { await showList(page); });
 
     it('lists the archive and shows a thumbnail of every picture', async () => {
       for (const card of await page.$$('.card')) {
@@ -180,15 +180,19 @@ for (const origin of ['file', 'http']) {
     it('shows each picture with the native pixels, its facts, and moves with the keys', async () => {
       await page.click('.card');
       const loose = Object.keys(references);
-      const order = ['sunset.qnt', 'ring_alpha.qnt', 'checker.pms', 'gradient16.pms', 'disc16_alpha.pms',
-                     'bars.vsp', 'sunset.qnt', null, ...loose];
+      // Each card's title and the loose picture it shows (null: no picture).
+      const order = [['sunset.qnt', 'sunset.qnt'], ['ring_alpha.qnt', 'ring_alpha.qnt'], ['checker.pms', 'checker.pms'],
+                     ['gradient16.pms', 'gradient16.pms'], ['disc16_alpha.pms', 'disc16_alpha.pms'],
+                     ['bars.vsp', 'bars.vsp'], ['表紙.qnt', 'sunset.qnt'], ['readme.txt', null],
+                     ...loose.map((n) => [n, n])];
       for (let i = 0; i < order.length; ++i) {
-        await waitFor(page, () => document.querySelector('#picture-title').textContent !== '' &&
-          !document.querySelector('#picture-facts').textContent.endsWith('…'));
-        const name = order[i];
+        const [title, name] = order[i];
+        const state = await pictureDone(page, title);
         if (name === null) {
+          assert.equal(state, 'failed', title);
           assert.notEqual(await page.$eval('#picture-error', (e) => e.hidden ? '' : e.textContent), '');
         } else {
+          assert.equal(state, 'shown', title);
           const shown = await canvasPixels(page, '#picture');
           assert.equal(firstDifference(shown, references[name], {premultiplied: true}), null, `${i}: ${name}`);
           const facts = await page.$eval('#picture-facts', (e) => e.textContent);
@@ -197,35 +201,47 @@ for (const origin of ['file', 'http']) {
         if (i + 1 < order.length) await page.keyboard.press('ArrowRight');
       }
       await page.keyboard.press('ArrowLeft');
-      await waitFor(page, (n) => document.querySelector('#picture-title').textContent === n, loose[loose.length - 2]);
+      assert.equal(await pictureDone(page, loose[loose.length - 2]), 'shown');
       await page.keyboard.press('Escape');
-      assert.equal(await page.$eval('#picture-view', (e) => e.hidden), true);
-      assert.equal(await page.$eval('#list-view', (e) => e.hidden), false);
+      await waitFor(page, () => document.querySelector('#picture-view').hidden && !document.querySelector('#list-view').hidden);
     });
 
     it('fits, shows 1:1 and zooms', async () => {
-      await page.click('.card');
-      await waitFor(page, () => document.querySelector('#zoom-level').textContent !== '');
+      // Until the picture is there, no zoom level is shown (read in the
+      // click's own task, before any reply from the worker can be drawn).
+      const levelWhileLoading = await page.evaluate(() => {
+        document.querySelector('.card').click();
+        return document.querySelector('#zoom-level').textContent;
+      });
+      assert.equal(levelWhileLoading, '');
+      assert.equal(await pictureDone(page, 'sunset.qnt'), 'shown');
       const size = () => page.$eval('#picture', (c) => [parseFloat(c.style.width), c.width]);
       const [fitted, width] = await size();
+      assert.equal(width, references['sunset.qnt'].width);
       assert.ok(fitted > width, 'a small picture is enlarged to fit');
       await page.click('#actual');
+      await waitFor(page, () => document.querySelector('#zoom-level').textContent === '100%');
       assert.deepEqual(await size(), [width, width]);
       await page.click('#zoom-in');
+      await waitFor(page, () => document.querySelector('#zoom-level').textContent === '125%');
       assert.equal((await size())[0], width * 1.25);
-      await page.keyboard.press('Escape');
     });
 
     it('saves the picture as PNG and the archive as ZIP', async () => {
       await page.click('.card:nth-child(2)');
-      await waitFor(page, () => !document.querySelector('#save-png').disabled);
+      assert.equal(await pictureDone(page, 'ring_alpha.qnt'), 'shown');
+      const pngSaved = downloads.next();
       await page.click('#save-png');
-      const png = await waitForFile(path.join(downloads, 'ring_alpha.png'));
-      assert.equal(firstDifference(readPng(png), references['ring_alpha.qnt']), null);
-      await page.keyboard.press('Escape');
+      const png = await pngSaved;
+      assert.equal(png.name, 'ring_alpha.png');
+      assert.equal(firstDifference(readPng(png.bytes), references['ring_alpha.qnt']), null);
+      await showList(page);
 
+      const zipSaved = downloads.next();
       await page.click('.save-zip');
-      const zip = unzipSync(new Uint8Array(await waitForFile(path.join(downloads, 'samples.zip'))));
+      const saved = await zipSaved;
+      assert.equal(saved.name, 'samples.zip');
+      const zip = unzipSync(new Uint8Array(saved.bytes));
       assert.deepEqual(Object.keys(zip).sort(), ['bars.png', 'checker.png', 'disc16_alpha.png', 'gradient16.png',
                                                  'ring_alpha.png', 'sunset.png', '表紙.png']);
       for (const [entry, bytes] of Object.entries(zip)) {
@@ -234,19 +250,18 @@ for (const origin of ['file', 'http']) {
       }
     });
 
-    after(async () => { await page.close(); });
+    after(async () => {
+      await downloads.close();
+      await page.close();
+    });
   });
-}
-
-async function waitForFile(file) {
-  for (let i = 0; i < 300 && !fs.existsSync(file); ++i) await new Promise((r) => setTimeout(r, 100));
-  return fs.readFileSync(file);
 }
 
 describe('the page with damaged files, dropped files, many pictures and Japanese', () => {
   let page;
   before(async () => { page = await openPage(browser, server.url + 'index.html', {language: 'ja-JP'}); });
   after(async () => { await page.close(); });
+  beforeEach(async () => { await showList(page); });
 
   it('is in Japanese for a Japanese browser, and switches to English', async () => {
     assert.equal(await page.$eval('#open-button span', (e) => e.textContent), 'ファイルを開く…');
@@ -261,10 +276,25 @@ describe('the page with damaged files, dropped files, many pictures and Japanese
     for (const type of ['dragEnter', 'dragOver', 'drop']) {
       await session.send('Input.dispatchDragEvent', {type, x: 300, y: 300, data});
     }
-    await waitFor(page, () => document.querySelectorAll('.collection').length === 2 &&
-      [...document.querySelectorAll('.card')].every((c) => c.dataset.state));
-    const names = await page.$$eval('.collection h2', (all) => all.map((e) => e.textContent));
-    assert.deepEqual(names.sort(), ['checker.pms', 'samples.alk']);
+    // Both files opened, each with a card for every picture in it, and every thumbnail made.
+    const alk = execFileSync(nativeTool('torva'), ['list', path.join(samples, 'samples.alk')]).toString()
+      .trim().split('\n').map((line) => line.trim().split(/\s+/).pop());
+    await waitFor(page, (cards) => {
+      const sections = [...document.querySelectorAll('.collection')];
+      const opened = Object.entries(cards).every(([name, count]) => {
+        const section = sections.find((s) => s.querySelector('h2').textContent === name);
+        return section && section.querySelectorAll('.card').length === count;
+      });
+      return opened && sections.length === 2 && [...document.querySelectorAll('.card')].every((c) => c.dataset.state);
+    }, {'checker.pms': 1, 'samples.alk': alk.length});
+    const collections = await page.$$eval('.collection', (all) => all.map((s) => ({
+      name: s.querySelector('h2').textContent,
+      cards: [...s.querySelectorAll('.card')].map((c) => [c.querySelector('.name').textContent, c.dataset.state]),
+    })));
+    assert.deepEqual(collections.sort((a, b) => a.name.localeCompare(b.name)), [
+      {name: 'checker.pms', cards: [['checker.pms', 'decoded']]},
+      {name: 'samples.alk', cards: alk.map((name) => [name, 'decoded'])},
+    ]);
   });
 
   it('reports damaged files in the page, the picture shown as far as it was read', async () => {
@@ -283,7 +313,7 @@ describe('the page with damaged files, dropped files, many pictures and Japanese
       }, name);
     }
     await page.$$eval('.collection', (all) => all.find((s) => s.querySelector('h2').textContent === 'cut16.pms').querySelector('.card').click());
-    await waitFor(page, () => !document.querySelector('#picture-error').hidden);
+    assert.equal(await pictureDone(page, 'cut16.pms'), 'failed');
     const error = await page.$eval('#picture-error', (e) => e.textContent);
     assert.match(error, /^cut16\.pms: データが途中で終わっています.*読めた部分を表示しています。$/);
     // The top row, read before the data ended, is shown as it is.
@@ -291,7 +321,6 @@ describe('the page with damaged files, dropped files, many pictures and Japanese
     const expected = references['gradient16.pms'];
     const topRow = (picture) => ({width: picture.width, height: 1, rgba: picture.rgba.subarray(0, picture.width * 4)});
     assert.equal(firstDifference(topRow(shown), topRow(expected)), null);
-    await page.keyboard.press('Escape');
   });
 
   it('makes thumbnails only as they scroll into view, for an archive of 200 pictures', async () => {
@@ -301,12 +330,18 @@ describe('the page with damaged files, dropped files, many pictures and Japanese
     const many = '.collection:last-child .card';
     await page.$eval(many, (card) => card.scrollIntoView());
     await waitFor(page, (s) => document.querySelector(s).dataset.state === 'decoded', many);
-    await new Promise((r) => setTimeout(r, 300));
-    const early = await page.$$eval(many, (all) => all.filter((c) => c.dataset.state).length);
+    // Once the page has made every thumbnail it means to at this position,
+    // most of the archive still has none.
+    const early = await thumbnailsSettled(page, many);
     assert.ok(early < 100, `${early} of 200 made before scrolling`);
-    for (let y = 0; y < 40; ++y) {
-      await page.evaluate(() => window.scrollBy(0, 600));
-      await new Promise((r) => setTimeout(r, 30));
+    // Scrolled down a frame at a time, as a person would, to the end.
+    for (let moved = true; moved;) {
+      moved = await page.evaluate(() => {
+        const before = window.scrollY;
+        window.scrollBy(0, 600);
+        return window.scrollY !== before;
+      });
+      await nextFrame(page);
     }
     await waitFor(page, (s) => [...document.querySelectorAll(s)].slice(-5).every((c) => c.dataset.state === 'decoded'), many);
     const last = await page.$eval(many + ':last-child .name', (e) => e.textContent);

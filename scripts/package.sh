@@ -28,6 +28,8 @@ build_package() {
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTORVA_BUILD_TESTS=OFF "$@" >/dev/null
   # Natively, the gdk-pixbuf loader (desktop/) goes into the package too.
   [ "$generator" = DEB ] && targets+=(pixbufloader-torvasoft)
+  # The zip carries the C interface as its own DLL beside the plug-in.
+  [ "$generator" = ZIP ] && targets+=(torvasoft_c)
   cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
   rm -f "$dir/cpack/$file"
   (cd "$dir" && cpack -G "$generator" -B "$PWD/cpack" >/dev/null)

@@ -18,8 +18,5 @@ cmake --build build/bench -j2 --target torva torva_convert_pictures torva_png_le
 pictures=build/bench/convert-pictures
 [ -d "$pictures/batch" ] || ./build/bench/bin/torva_convert_pictures "$pictures"
 python3 bench/convert_bench.py ./build/bench/bin/torva "$pictures" build/bench/convert-work "$@"
-bitmaps=build/bench/convert-work/bitmaps
-rm -rf "$bitmaps"
-./build/bench/bin/torva convert --format bmp "$pictures"/single/* -o "$bitmaps" >/dev/null
 echo
-./build/bench/bin/torva_png_level_sweep 5 "$bitmaps"/*.bmp
+./build/bench/bin/torva_png_level_sweep 5 "$pictures"/single/*

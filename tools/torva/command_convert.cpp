@@ -9,7 +9,7 @@
 #include "tools/torva/bitmap_view.h"
 #include "tools/torva/commands_internal.h"
 #include "tools/torva/host_record.h"
-#include "tools/torva/png_encoder.h"
+#include "tools/torva/bitmap_png.h"
 
 namespace torva {
 namespace {

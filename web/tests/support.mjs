@@ -80,31 +80,37 @@ export function readBmp(bytes) {
   return {width, height, rgba};
 }
 
-// An 8-bit RGB or RGBA PNG (any filters) as RGBA.
+// A PNG (any filters) of 8-bit grey, RGB or RGBA, or of a palette at 1, 2, 4
+// or 8 bits with its tRNS, as RGBA.
 export function readPng(bytes) {
   const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
-  let width = 0, height = 0, colourType = 0;
+  let width = 0, height = 0, depth = 0, colourType = 0, palette = null, alpha = new Uint8Array(0);
   const streams = [];
   for (let at = 8; at < bytes.length;) {
     const length = view.getUint32(at);
     const type = String.fromCharCode(...bytes.subarray(at + 4, at + 8));
     const data = bytes.subarray(at + 8, at + 8 + length);
-    if (type === 'IHDR') [width, height, colourType] = [view.getUint32(at + 8), view.getUint32(at + 12), data[9]];
+    if (type === 'IHDR') [width, height, depth, colourType] = [view.getUint32(at + 8), view.getUint32(at + 12), data[8], data[9]];
+    if (type === 'PLTE') palette = data;
+    if (type === 'tRNS') alpha = data;
     if (type === 'IDAT') streams.push(data);
     at += 12 + length;
   }
-  if (colourType !== 2 && colourType !== 6) throw new Error('unexpected PNG colour type ' + colourType);
-  const channels = colourType === 6 ? 4 : 3;
+  const channels = {0: 1, 2: 3, 3: 1, 6: 4}[colourType];
+  if (channels === undefined || (colourType !== 3 && depth !== 8) || (colourType === 3 && palette === null)) {
+    throw new Error(`unexpected PNG colour type ${colourType} at ${depth} bits`);
+  }
   const raw = zlib.inflateSync(Buffer.concat(streams));
-  const rowLength = width * channels;
+  const step = Math.max(1, (channels * depth) >> 3);
+  const rowLength = Math.ceil((width * channels * depth) / 8);
   const rows = new Uint8Array(rowLength * height);
   for (let y = 0; y < height; ++y) {
     const filter = raw[y * (rowLength + 1)];
     const line = raw.subarray(y * (rowLength + 1) + 1, (y + 1) * (rowLength + 1));
     for (let i = 0; i < rowLength; ++i) {
-      const left = i >= channels ? rows[y * rowLength + i - channels] : 0;
+      const left = i >= step ? rows[y * rowLength + i - step] : 0;
       const up = y > 0 ? rows[(y - 1) * rowLength + i] : 0;
-      const corner = y > 0 && i >= channels ? rows[(y - 1) * rowLength + i - channels] : 0;
+      const corner = y > 0 && i >= step ? rows[(y - 1) * rowLength + i - step] : 0;
       const p = left + up - corner;
       const paeth = Math.abs(p - left) <= Math.abs(p - up) && Math.abs(p - left) <= Math.abs(p - corner) ? left
         : Math.abs(p - up) <= Math.abs(p - corner) ? up : corner;
@@ -113,8 +119,35 @@ export function readPng(bytes) {
     }
   }
   const rgba = new Uint8ClampedArray(width * height * 4).fill(255);
-  for (let i = 0; i < width * height; ++i) rgba.set(rows.subarray(i * channels, (i + 1) * channels), i * 4);
+  for (let y = 0; y < height; ++y) {
+    const row = rows.subarray(y * rowLength, (y + 1) * rowLength);
+    for (let x = 0; x < width; ++x) {
+      const out = (y * width + x) * 4;
+      if (colourType === 3) {
+        const bit = x * depth;
+        const index = (row[bit >> 3] >> (8 - depth - (bit & 7))) & ((1 << depth) - 1);
+        if (3 * index + 3 > palette.length) throw new Error(`index ${index} past the palette`);
+        rgba.set(palette.subarray(3 * index, 3 * index + 3), out);
+        if (index < alpha.length) rgba[out + 3] = alpha[index];
+      } else if (colourType === 0) {
+        rgba.fill(row[x], out, out + 3);
+      } else {
+        rgba.set(row.subarray(x * channels, (x + 1) * channels), out);
+      }
+    }
+  }
   return {width, height, rgba};
+}
+
+// torva convert's PNG of every loose sample picture, by picture name.
+export function nativePngs() {
+  const names = fs.readdirSync(pictures);
+  const out = path.join(work, 'native-png');
+  fs.rmSync(out, {recursive: true, force: true});
+  execFileSync(nativeTool('torva'), ['convert', '--format', 'png', '-o', out,
+                                     ...names.map((name) => path.join(pictures, name))], {stdio: 'ignore'});
+  return Object.fromEntries(names.map((name) =>
+    [name, fs.readFileSync(path.join(out, name.replace(/\.[^.]*$/, '.png')))]));
 }
 
 // The first pixel where `actual` differs from `expected`, or null. Where

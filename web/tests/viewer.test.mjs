@@ -7,8 +7,8 @@ import path from 'node:path';
 import {after, before, describe, it} from 'node:test';
 import {unzipSync} from 'fflate';
 import {
-  canvasPixels, decodeOnPage, firstDifference, inspectOnPage, launch, makeSamples, nativeTool, openPage, pictures,
-  readPng, samples, serve, site, waitFor, work,
+  canvasPixels, decodeOnPage, firstDifference, inspectOnPage, launch, makeSamples, nativePngs, nativeTool, openPage,
+  pictures, readPng, samples, serve, site, waitFor, work,
 } from './support.mjs';
 
 let bothModes, references, server, browser;
@@ -232,6 +232,27 @@ for (const origin of ['file', 'http']) {
         const reference = Object.keys(references).find((n) => n.startsWith(entry === '表紙.png' ? 'sunset.' : entry.slice(0, -3)));
         assert.equal(firstDifference(readPng(bytes), references[reference]), null, entry);
       }
+    });
+
+    it('downloads every loose picture as the PNG bytes torva convert writes', async () => {
+      const expected = nativePngs();
+      const own = fs.mkdtempSync(path.join(work, 'png-downloads-'));
+      const session = await page.createCDPSession();
+      await session.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: own});
+      const loose = (await page.$$('.card')).slice(8);
+      assert.equal(loose.length, Object.keys(expected).length);
+      for (const card of loose) {
+        const name = await card.$eval('.name', (e) => e.textContent);
+        await card.click();
+        await waitFor(page, (n) => document.querySelector('#picture-title').textContent === n &&
+          !document.querySelector('#save-png').disabled, name);
+        await page.click('#save-png');
+        const png = await waitForFile(path.join(own, name.replace(/\.[^.]*$/, '.png')));
+        assert.ok(png.equals(expected[name]), `${name}: ${png.length} bytes, torva convert wrote ${expected[name].length}`);
+        assert.equal(firstDifference(readPng(png), references[name]), null, name);
+        await page.keyboard.press('Escape');
+      }
+      await session.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
     });
 
     after(async () => { await page.close(); });

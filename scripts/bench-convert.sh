@@ -8,10 +8,11 @@
 #   scripts/bench-convert.sh [--runs N] [--copies N]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# Debian's ImageMagick, the reference; /usr/bin/convert and /usr/bin/mogrify
-# by their full paths.
-if [ ! -x /usr/bin/convert ]; then
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends imagemagick >/dev/null
+# Debian's ImageMagick, the reference (scripts/setup.sh installs it);
+# /usr/bin/convert and /usr/bin/mogrify by their full paths.
+if [ ! -x /usr/bin/convert ] || [ ! -x /usr/bin/mogrify ]; then
+  echo "bench-convert.sh: ImageMagick is missing: run scripts/setup.sh" >&2
+  exit 1
 fi
 cmake --preset bench >/dev/null
 cmake --build build/bench -j2 --target torva torva_convert_pictures torva_png_level_sweep >/dev/null

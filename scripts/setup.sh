@@ -37,6 +37,9 @@ command -v localedef >/dev/null || need+=(locales)
 command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)
 command -v file >/dev/null || need+=(file)
 command -v pkg-config >/dev/null || need+=(pkgconf)
+# The PNG benchmark's reference (scripts/bench-convert.sh): ImageMagick's
+# /usr/bin/convert and /usr/bin/mogrify.
+[ -x /usr/bin/mogrify ] || need+=(imagemagick)
 
 if [ ${#need[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive

@@ -2,6 +2,7 @@
 
 #include <emmintrin.h>
 #include <libdeflate.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -83,6 +84,24 @@ Buffer FilteredRows(const Source& source, const PngLayout& layout, uint64_t size
     return stream;
 }
 
+// Thousandths of repeated bytes from which a picture counts as flat art, and
+// below which a colour photograph's filtered rows count as noise throughout.
+constexpr unsigned kFlatPermille = 850, kNoisePermille = 300;
+
+// Filters every row of an unfiltered stream with Up, in place: from the
+// bottom row up, so that each row is taken from the one above before that
+// one changes.
+void FilterWithUp(uint8_t* stream, size_t rowBytes, uint32_t height) {
+    const size_t line = rowBytes + 1;
+    for (uint32_t y = height; y-- > 0;) {
+        uint8_t* row = stream + size_t(y) * line;
+        row[0] = 2;
+        if (y == 0) break;  // Up of the first row leaves it as it is
+        const uint8_t* above = row - line;
+        for (size_t i = 1; i <= rowBytes; ++i) row[i] = uint8_t(row[i] - above[i]);
+    }
+}
+
 // Thousandths of the image data's bytes that repeat what comes before them:
 // zeros after the filters in filtered pictures, bytes equal to the byte
 // before in palette pictures (which are not filtered). Flat art repeats most
@@ -131,37 +150,114 @@ void PutHead(const Source& source, const PngLayout& layout, const torva_png_opti
 
 const uint8_t kEnd[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
 
-}  // namespace
-
-int DeflateLevel(int level) {
-    switch (level) {
-    case TORVA_PNG_LEVEL_FAST: return 1;
-    case TORVA_PNG_LEVEL_BEST: return 12;
-    default: return 7;
-    }
+torva_png_status CompressWithLibdeflate(int level, const uint8_t* stream, size_t size, Encoded& encoded) {
+    const std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(libdeflate_alloc_compressor(level));
+    if (!compressor) return TORVA_PNG_OUT_OF_MEMORY;
+    // Not zero-filled: on flat art only the first pages of the bound are
+    // ever touched.
+    const size_t bound = libdeflate_zlib_compress_bound(compressor.get(), size);
+    Buffer packed = Allocate(bound, false);
+    if (!packed) return TORVA_PNG_OUT_OF_MEMORY;
+    const size_t packedSize = libdeflate_zlib_compress(compressor.get(), stream, size, packed.get(), bound);
+    if (packedSize == 0) return TORVA_PNG_OUT_OF_MEMORY;
+    encoded.packed = std::move(packed);
+    encoded.packedSize = packedSize;
+    return TORVA_PNG_OK;
 }
+
+struct DeflateEnd {
+    void operator()(z_stream* stream) const { deflateEnd(stream); }
+};
+
+// zlib takes and gives at most 4 GiB a call: larger streams go in pieces.
+constexpr size_t kZlibPiece = size_t(1) << 30;
+
+torva_png_status CompressWithZlib(int level, bool literalsOnly, const uint8_t* stream, size_t size,
+                                  Encoded& encoded) {
+    z_stream z{};
+    // The largest window and the largest blocks (memory level 9): the
+    // literals' codes follow the data more closely in larger blocks.
+    if (deflateInit2(&z, level, Z_DEFLATED, 15, 9, literalsOnly ? Z_HUFFMAN_ONLY : Z_DEFAULT_STRATEGY) != Z_OK) {
+        return TORVA_PNG_OUT_OF_MEMORY;
+    }
+    const std::unique_ptr<z_stream, DeflateEnd> holder(&z);
+    const uint64_t bound = uint64_t(size) + size / 1000 + (uint64_t(size) / kZlibPiece + 1) * 64 + 1024;
+    Buffer packed = Allocate(bound, false);
+    if (!packed) return TORVA_PNG_OUT_OF_MEMORY;
+    size_t taken = 0, written = 0;
+    for (;;) {
+        const size_t in = std::min(kZlibPiece, size - taken), out = std::min(kZlibPiece, size_t(bound) - written);
+        z.next_in = const_cast<Bytef*>(stream + taken);
+        z.avail_in = uInt(in);
+        z.next_out = packed.get() + written;
+        z.avail_out = uInt(out);
+        const bool last = taken + in == size;
+        const int result = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+        taken += in - z.avail_in;
+        written += out - z.avail_out;
+        if (result == Z_STREAM_END) break;
+        if (result != Z_OK && result != Z_BUF_ERROR) return TORVA_PNG_OUT_OF_MEMORY;
+        if (written == size_t(bound)) return TORVA_PNG_OUT_OF_MEMORY;  // past the bound: cannot happen
+    }
+    encoded.packed = std::move(packed);
+    encoded.packedSize = written;
+    return TORVA_PNG_OK;
+}
+
+torva_png_status Compress(const Method& method, const uint8_t* stream, size_t size, Encoded& encoded) {
+    if (method.coder == Method::kLibdeflate) return CompressWithLibdeflate(method.level, stream, size, encoded);
+    return CompressWithZlib(method.level, method.coder == Method::kZlibLiterals, stream, size, encoded);
+}
+
+}  // namespace
 
 // Measured beside ImageMagick on the conversion benchmark's pictures
 // (bench/README.md), whose flat art repeats 92 to 98 % of its bytes, 16-bit
 // and palette photographs 40 to 75 % and true-colour photographs 9 to 12 %:
-// - flat art needs level 7 to come out no larger than ImageMagick's, and
-//   takes little time at it, its matches being long;
-// - palette photographs are as small at level 6 in half the time;
-// - true-colour photographs come out the same size at every level from 2
-//   to 9 (their filtered rows are noise, coded mostly as literals), so they
-//   take level 2, the fastest of those;
-// - between them, photographs of few levels a channel (16-bit colour) are
-//   some 15 % smaller than ImageMagick's from level 2 on; level 4 keeps a
-//   margin for pictures that are flatter than those at a fifth of level 7's
-//   time.
-int ChooseDeflateLevel(bool palette, unsigned repeatedPermille) {
-    constexpr unsigned kFlat = 850, kNoise = 300;
-    if (repeatedPermille >= kFlat) return 7;
-    if (palette) return 6;
-    return repeatedPermille < kNoise ? 2 : 4;
+// - flat art (there all of it written with a palette, its rows filtered
+//   with Up) needs libdeflate's level 8 to come out no larger than
+//   ImageMagick's where its palette is long (8-bit PMS: 16 colours spread
+//   over 256 entries), and takes little time at it, its matches being long;
+// - palette photographs need level 7 (level 6 is 0.3 % larger than
+//   ImageMagick's on 8-bit PMS);
+// - colour photographs: their filtered rows are noise, which libdeflate's
+//   levels 2 to 9 code mostly as literals (on true colour, all with the same
+//   bytes); zlib coding literals alone, in its largest blocks, comes out
+//   smaller (1.5 % on true colour, 10 % on 16-bit colour) in half level 2's
+//   time. Where a fair share of the filtered bytes are zeros (from 30 %:
+//   16-bit colour, or a photograph with flat parts), runs may pay for
+//   matches: libdeflate's level 4 is tried beside it and the smaller kept.
+// Best tries libdeflate's level 12 (near-optimal parsing) beside zlib's
+// level 9, which does better on some flat art, or beside zlib's literals on
+// colour photographs.
+size_t ChooseMethods(int level, bool palette, unsigned repeatedPermille, Method out[2]) {
+    const bool flat = repeatedPermille >= kFlatPermille;
+    const bool photograph = !palette && !flat;
+    const Method literals{Method::kZlibLiterals, 9};
+    if (level == TORVA_PNG_LEVEL_FAST) {
+        out[0] = Method{Method::kLibdeflate, 1};
+        return 1;
+    }
+    if (level == TORVA_PNG_LEVEL_BEST) {
+        out[0] = Method{Method::kLibdeflate, 12};
+        out[1] = photograph ? literals : Method{Method::kZlib, 9};
+        return 2;
+    }
+    if (flat) {
+        out[0] = Method{Method::kLibdeflate, 8};
+        return 1;
+    }
+    if (palette) {
+        out[0] = Method{Method::kLibdeflate, 7};
+        return 1;
+    }
+    out[0] = literals;
+    if (repeatedPermille < kNoisePermille) return 1;
+    out[1] = Method{Method::kLibdeflate, 4};
+    return 2;
 }
 
-torva_png_status Encode(const Source& source, int deflateLevel, const torva_png_options& options,
+torva_png_status Encode(const Source& source, int level, const Method* method, const torva_png_options& options,
                         Encoded& encoded) {
     const std::unique_ptr<PngLayout> layoutHolder(new (std::nothrow) PngLayout);
     if (!layoutHolder) return TORVA_PNG_OUT_OF_MEMORY;
@@ -171,22 +267,30 @@ torva_png_status Encode(const Source& source, int deflateLevel, const torva_png_
     const uint64_t streamSize = (uint64_t(layout.rowBytes) + 1) * source.height;
     const Buffer stream = FilteredRows(source, layout, streamSize);
     if (!stream) return TORVA_PNG_OUT_OF_MEMORY;
-    if (deflateLevel == kAdaptiveLevel) {
-        deflateLevel = ChooseDeflateLevel(!layout.filtered, RepeatedPermille(stream.get(), size_t(streamSize),
-                                                                              !layout.filtered));
+    const bool palette = !layout.filtered;
+    const unsigned repeated = RepeatedPermille(stream.get(), size_t(streamSize), palette);
+    // Palette rows are indices, for which the filters' arithmetic means
+    // nothing, except that Up turns what repeats the row above into zeros:
+    // flat art's shapes span rows, which then compress to a third less.
+    encoded.upFiltered = palette && repeated >= kFlatPermille;
+    if (encoded.upFiltered) FilterWithUp(stream.get(), layout.rowBytes, source.height);
+    Method methods[2];
+    size_t count = 1;
+    if (method != nullptr) {
+        methods[0] = *method;
+    } else {
+        count = ChooseMethods(level, palette, repeated, methods);
     }
-    encoded.deflateLevel = deflateLevel;
-    const std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
-        libdeflate_alloc_compressor(deflateLevel));
-    if (!compressor) return TORVA_PNG_OUT_OF_MEMORY;
-    // Not zero-filled: on flat art only the first pages of the bound are
-    // ever touched.
-    const size_t bound = libdeflate_zlib_compress_bound(compressor.get(), size_t(streamSize));
-    encoded.packed = Allocate(bound, false);
-    if (!encoded.packed) return TORVA_PNG_OUT_OF_MEMORY;
-    encoded.packedSize =
-        libdeflate_zlib_compress(compressor.get(), stream.get(), size_t(streamSize), encoded.packed.get(), bound);
-    if (encoded.packedSize == 0) return TORVA_PNG_OUT_OF_MEMORY;
+    for (size_t i = 0; i < count; ++i) {
+        Encoded trial;
+        const torva_png_status status = Compress(methods[i], stream.get(), size_t(streamSize), trial);
+        if (status != TORVA_PNG_OK) return status;
+        if (i == 0 || trial.packedSize < encoded.packedSize) {
+            encoded.packed = std::move(trial.packed);
+            encoded.packedSize = trial.packedSize;
+            encoded.method = methods[i];
+        }
+    }
     PutHead(source, layout, options, encoded);
     return TORVA_PNG_OK;
 }

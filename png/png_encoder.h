@@ -12,18 +12,22 @@
 
 namespace torva_png {
 
-// The libdeflate level that TORVA_PNG_LEVEL_FAST and _BEST stand for.
-int DeflateLevel(int level);
+// How the image data is compressed: libdeflate at a level from 0 to 12, or
+// zlib at a level from 1 to 9, or zlib coding literals alone (no matches).
+struct Method {
+    enum Coder : uint8_t { kLibdeflate, kZlib, kZlibLiterals };
+    Coder coder = kLibdeflate;
+    int level = 7;
 
-// The libdeflate level of TORVA_PNG_LEVEL_DEFAULT for a picture: chosen from
-// whether it is written with a palette and from the thousandths of its image
-// data's bytes that repeat what precedes them (zeros after the filters in
-// colour pictures, runs in palette pictures).
-int ChooseDeflateLevel(bool palette, unsigned repeatedPermille);
+    bool operator==(const Method& other) const { return coder == other.coder && level == other.level; }
+};
 
-// Stands for "as TORVA_PNG_LEVEL_DEFAULT chooses" where a libdeflate level
-// is asked for.
-constexpr int kAdaptiveLevel = -1;
+// The methods a torva_png_level tries for a picture, the smaller output kept
+// (the first on a tie): chosen from whether it is written with a palette and
+// from the thousandths of its image data's bytes that repeat what precedes
+// them (zeros after the filters in colour pictures, runs in palette pictures,
+// counted before any filter). Returns how many of `out` it filled (1 or 2).
+size_t ChooseMethods(int level, bool palette, unsigned repeatedPermille, Method out[2]);
 
 // A PNG file in three parts: the chunks before the image data, the
 // compressed image data (written as IDAT chunks) and IEND.
@@ -33,12 +37,13 @@ struct Encoded {
     size_t headSize = 0;
     std::unique_ptr<uint8_t[]> packed;
     size_t packedSize = 0;
-    int deflateLevel = 0;  // the libdeflate level the image data took
+    Method method;          // the method the image data took
+    bool upFiltered = false;  // palette rows filtered with Up (flat art)
 };
 
-// Encodes a checked source (see torva_png_write) at a libdeflate level from
-// 0 to 12, or kAdaptiveLevel.
-torva_png_status Encode(const Source& source, int deflateLevel, const torva_png_options& options,
+// Encodes a checked source (see torva_png_write) at a torva_png_level, or
+// with `method` alone when it is not null.
+torva_png_status Encode(const Source& source, int level, const Method* method, const torva_png_options& options,
                         Encoded& encoded);
 
 // The file's size, and the file itself through `write`.

@@ -54,8 +54,7 @@ torva_png_status EncodeChecked(const torva_png_image* image, const torva_png_opt
     if (checked != TORVA_PNG_OK) return checked;
     encoded.reset(new (std::nothrow) Encoded);
     if (!encoded) return TORVA_PNG_OUT_OF_MEMORY;
-    const int level = options.level == TORVA_PNG_LEVEL_DEFAULT ? kAdaptiveLevel : DeflateLevel(options.level);
-    return Encode(source, level, options, *encoded);
+    return Encode(source, options.level, nullptr, options, *encoded);
 }
 
 // Appends to a buffer that holds the whole file.

@@ -5,6 +5,7 @@
 #include <libdeflate.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -190,7 +191,6 @@ TEST(PngPalette, SmallestDepthForTheHighestIndexUsedIndicesKept) {
         EXPECT_EQ(png.depth, c.depth);
         EXPECT_EQ(png.paletteEntries, size_t(*std::max_element(indices.begin(), indices.end())) + 1);
         EXPECT_EQ(png.alphaEntries, 0u);
-        EXPECT_EQ(png.filters, std::vector<int>(2, 0));
         for (size_t i = 0; i < png.rgba.size() / 4; ++i) {
             const uint8_t expected[4] = {PaletteRed(indices[i]), PaletteGreen(indices[i]), PaletteBlue(indices[i]),
                                          255};
@@ -450,21 +450,35 @@ TEST(PngRows, RepeatedRowsAndWideRowsReadBackPixelForPixel) {
     }
 }
 
-// The default level follows the content: flat art, palette noise and
-// colour noise of full range and of 5-bit levels.
-TEST(PngLevels, DefaultLevelFollowsTheContent) {
+torva_png::Source SourceOf(const Picture& p) {
+    torva_png::Source source;
+    source.width = p.image.width, source.height = p.image.height, source.format = p.image.format;
+    source.top = p.image.pixels, source.stride = p.image.stride;
+    source.palette = p.image.palette, source.paletteEntries = p.image.palette_entries;
+    return source;
+}
+
+// The methods follow the content: flat art, palette noise and colour noise
+// of full range and of 5-bit levels; flat palette rows take Up, others none.
+// Best keeps the smaller of its two methods.
+TEST(PngLevels, MethodsFollowTheContent) {
+    using M = torva_png::Method;
     struct Case {
         const char* content;
         int format;
         uint32_t noise;  // range of the noise; 0: flat
         uint8_t mask;
-        int level;
+        std::vector<M> byDefault, best;  // the methods tried, the smaller output kept
+        int paletteFilter;               // of every row; -1 for colour pictures
     };
-    const Case cases[] = {{"flat palette", TORVA_PNG_INDEXED8, 0, 0xFF, 7},
-                          {"noisy palette", TORVA_PNG_INDEXED8, 256, 0xFF, 6},
-                          {"flat colour", TORVA_PNG_BGR8, 0, 0xFF, 7},
-                          {"noisy colour", TORVA_PNG_BGR8, 64, 0xFF, 2},
-                          {"noisy 5-bit colour", TORVA_PNG_BGR8, 12, 0xF8, 4}};
+    const M literals{M::kZlibLiterals, 9}, best12{M::kLibdeflate, 12}, zlib9{M::kZlib, 9};
+    const Case cases[] = {
+        {"flat palette", TORVA_PNG_INDEXED8, 0, 0xFF, {{M::kLibdeflate, 8}}, {best12, zlib9}, 2},
+        {"noisy palette", TORVA_PNG_INDEXED8, 256, 0xFF, {{M::kLibdeflate, 7}}, {best12, zlib9}, 0},
+        {"flat colour", TORVA_PNG_BGR8, 0, 0xFF, {{M::kLibdeflate, 8}}, {best12, zlib9}, -1},
+        {"noisy colour", TORVA_PNG_BGR8, 64, 0xFF, {literals}, {best12, literals}, -1},
+        {"noisy 5-bit colour", TORVA_PNG_BGR8, 12, 0xF8, {literals, {M::kLibdeflate, 4}}, {best12, literals}, -1},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.content);
         const uint32_t w = 400, h = 64;
@@ -475,18 +489,42 @@ TEST(PngLevels, DefaultLevelFollowsTheContent) {
             noise = noise * 1103515245 + 12345;
             const uint32_t x = uint32_t(i / n % w), y = uint32_t(i / n / w), channel = uint32_t(i % n);
             // Colour pictures have over 256 colours: bands down a gradient.
-            const uint32_t flat = n == 1 ? x / 50 * 30 : channel * 80 + y * 3 + x / 40 * 20;
+            const uint32_t flat = n == 1 ? x / 50 * 30 + y / 16 : channel == 0 ? y * 3 + x / 8 * 5 : channel == 1 ? y * 5 : x / 8 * 3;
             const uint32_t noisy = channel * 80 + x / 2 + y + (noise >> 16) % std::max(c.noise, 1u);
             s[i] = uint8_t((c.noise == 0 ? flat : noisy) & c.mask);
         }
         const Picture p = PictureOf(c.format, w, h, s, 0);
-        torva_png::Source source;
-        source.width = w, source.height = h, source.format = c.format;
-        source.top = p.image.pixels, source.stride = p.image.stride;
-        source.palette = p.image.palette, source.paletteEntries = p.image.palette_entries;
-        torva_png::Encoded encoded;
-        ASSERT_EQ(torva_png::Encode(source, torva_png::kAdaptiveLevel, torva_png_options{}, encoded), TORVA_PNG_OK);
-        EXPECT_EQ(encoded.deflateLevel, c.level);
+        const torva_png::Source source = SourceOf(p);
+        for (const int level : {TORVA_PNG_LEVEL_DEFAULT, TORVA_PNG_LEVEL_BEST}) {
+            const std::vector<M>& tried = level == TORVA_PNG_LEVEL_DEFAULT ? c.byDefault : c.best;
+            torva_png::Encoded chosen;
+            ASSERT_EQ(torva_png::Encode(source, level, nullptr, torva_png_options{}, chosen), TORVA_PNG_OK);
+            EXPECT_EQ(chosen.upFiltered, c.paletteFilter == 2);
+            size_t smallest = 0, smallestSize = SIZE_MAX;
+            for (size_t i = 0; i < tried.size(); ++i) {
+                torva_png::Encoded alone;
+                ASSERT_EQ(torva_png::Encode(source, level, &tried[i], torva_png_options{}, alone), TORVA_PNG_OK);
+                if (alone.packedSize < smallestSize) smallest = i, smallestSize = alone.packedSize;
+            }
+            EXPECT_TRUE(chosen.method == tried[smallest]) << "level " << level;
+            EXPECT_EQ(chosen.packedSize, smallestSize) << "level " << level;
+        }
+        // Every method's file reads back as the picture.
+        for (const int level : {TORVA_PNG_LEVEL_DEFAULT, TORVA_PNG_LEVEL_BEST}) {
+            const Written png = Write(p, level);
+            if (c.paletteFilter >= 0) {
+                EXPECT_EQ(png.filters, std::vector<int>(h, c.paletteFilter));
+            }
+            for (size_t i = 0; i < png.rgba.size() / 4; ++i) {
+                for (size_t k = 0; k < 3; ++k) {
+                    const uint8_t v = n == 1 ? (k == 0   ? PaletteRed(s[i])
+                                                : k == 1 ? PaletteGreen(s[i])
+                                                         : PaletteBlue(s[i]))
+                                             : s[i * n + k];
+                    ASSERT_EQ(png.rgba[4 * i + k], v) << "pixel " << i << ":" << k;
+                }
+            }
+        }
     }
 }
 

@@ -84,10 +84,6 @@ Buffer FilteredRows(const Source& source, const PngLayout& layout, uint64_t size
     return stream;
 }
 
-// Thousandths of repeated bytes from which a picture counts as flat art, and
-// below which a colour photograph's filtered rows count as noise throughout.
-constexpr unsigned kFlatPermille = 850, kNoisePermille = 300;
-
 // Filters every row of an unfiltered stream with Up, in place: from the
 // bottom row up, so that each row is taken from the one above before that
 // one changes.
@@ -209,6 +205,29 @@ torva_png_status Compress(const Method& method, const uint8_t* stream, size_t si
     return CompressWithZlib(method.level, method.coder == Method::kZlibLiterals, stream, size, encoded);
 }
 
+// Whether matches make the image data smaller than literals alone, judged
+// on a few slices of it spread over the picture: noise that repeats has
+// few zeros after the filters but long matches. Sizes are compared, not
+// estimated, so that every build decides alike.
+torva_png_status MatchesPay(const uint8_t* stream, size_t size, bool& pay) {
+    constexpr size_t kSlices = 4, kSliceBytes = 32 * 1024;
+    const Method fast{Method::kLibdeflate, 1}, literals{Method::kZlibLiterals, 9};
+    uint64_t withMatches = 0, alone = 0;
+    for (size_t i = 0; i < kSlices; ++i) {
+        const size_t length = std::min(kSliceBytes, size / kSlices);
+        if (length == 0) break;
+        const uint8_t* slice = stream + (size - length) / (kSlices - 1) * i;
+        for (const Method* method : {&fast, &literals}) {
+            Encoded trial;
+            const torva_png_status status = Compress(*method, slice, length, trial);
+            if (status != TORVA_PNG_OK) return status;
+            (method == &fast ? withMatches : alone) += trial.packedSize;
+        }
+    }
+    pay = withMatches < alone;
+    return TORVA_PNG_OK;
+}
+
 }  // namespace
 
 // Measured beside ImageMagick on the conversion benchmark's pictures
@@ -225,14 +244,15 @@ torva_png_status Compress(const Method& method, const uint8_t* stream, size_t si
 //   bytes); zlib coding literals alone, in its largest blocks, comes out
 //   smaller (1.5 % on true colour, 10 % on 16-bit colour) in half level 2's
 //   time. Where a fair share of the filtered bytes are zeros (from 30 %:
-//   16-bit colour, or a photograph with flat parts), runs may pay for
-//   matches: libdeflate's level 4 is tried beside it and the smaller kept.
+//   16-bit colour, or a photograph with flat parts), or where samples show
+//   that matches pay (noise that repeats), libdeflate's level 4 is tried
+//   beside it and the smaller kept.
 // Best tries libdeflate's level 12 (near-optimal parsing) beside zlib's
 // level 9, which does better on some flat art, or beside zlib's literals on
 // colour photographs.
-size_t ChooseMethods(int level, bool palette, unsigned repeatedPermille, Method out[2]) {
-    const bool flat = repeatedPermille >= kFlatPermille;
-    const bool photograph = !palette && !flat;
+size_t ChooseMethods(int level, const Content& content, Method out[2]) {
+    const bool flat = content.repeatedPermille >= kFlatPermille;
+    const bool photograph = !content.palette && !flat;
     const Method literals{Method::kZlibLiterals, 9};
     if (level == TORVA_PNG_LEVEL_FAST) {
         out[0] = Method{Method::kLibdeflate, 1};
@@ -247,12 +267,12 @@ size_t ChooseMethods(int level, bool palette, unsigned repeatedPermille, Method 
         out[0] = Method{Method::kLibdeflate, 8};
         return 1;
     }
-    if (palette) {
+    if (content.palette) {
         out[0] = Method{Method::kLibdeflate, 7};
         return 1;
     }
     out[0] = literals;
-    if (repeatedPermille < kNoisePermille) return 1;
+    if (content.repeatedPermille < kNoisePermille && !content.matchesPay) return 1;
     out[1] = Method{Method::kLibdeflate, 4};
     return 2;
 }
@@ -274,12 +294,19 @@ torva_png_status Encode(const Source& source, int level, const Method* method, c
     // flat art's shapes span rows, which then compress to a third less.
     encoded.upFiltered = palette && repeated >= kFlatPermille;
     if (encoded.upFiltered) FilterWithUp(stream.get(), layout.rowBytes, source.height);
+    Content content;
+    content.palette = palette;
+    content.repeatedPermille = repeated;
+    if (method == nullptr && level == TORVA_PNG_LEVEL_DEFAULT && !palette && repeated < kNoisePermille) {
+        const torva_png_status sampled = MatchesPay(stream.get(), size_t(streamSize), content.matchesPay);
+        if (sampled != TORVA_PNG_OK) return sampled;
+    }
     Method methods[2];
     size_t count = 1;
     if (method != nullptr) {
         methods[0] = *method;
     } else {
-        count = ChooseMethods(level, palette, repeated, methods);
+        count = ChooseMethods(level, content, methods);
     }
     for (size_t i = 0; i < count; ++i) {
         Encoded trial;

@@ -22,12 +22,26 @@ struct Method {
     bool operator==(const Method& other) const { return coder == other.coder && level == other.level; }
 };
 
+// What the methods are chosen from.
+struct Content {
+    bool palette = false;
+    // Thousandths of the image data's bytes that repeat what precedes them:
+    // zeros after the filters in colour pictures, runs in palette pictures
+    // (counted before any filter).
+    unsigned repeatedPermille = 0;
+    // Whether, on samples of the image data, matches made it smaller than
+    // literals alone; only looked at for colour pictures of few zeros.
+    bool matchesPay = false;
+};
+
+// Thousandths of repeated bytes from which a picture counts as flat art, and
+// below which a colour photograph's filtered rows count as noise throughout
+// (unless matches pay).
+constexpr unsigned kFlatPermille = 850, kNoisePermille = 300;
+
 // The methods a torva_png_level tries for a picture, the smaller output kept
-// (the first on a tie): chosen from whether it is written with a palette and
-// from the thousandths of its image data's bytes that repeat what precedes
-// them (zeros after the filters in colour pictures, runs in palette pictures,
-// counted before any filter). Returns how many of `out` it filled (1 or 2).
-size_t ChooseMethods(int level, bool palette, unsigned repeatedPermille, Method out[2]);
+// (the first on a tie). Returns how many of `out` it filled (1 or 2).
+size_t ChooseMethods(int level, const Content& content, Method out[2]);
 
 // A PNG file in three parts: the chunks before the image data, the
 // compressed image data (written as IDAT chunks) and IEND.

@@ -470,6 +470,7 @@ TEST(PngLevels, MethodsFollowTheContent) {
         uint8_t mask;
         std::vector<M> byDefault, best;  // the methods tried, the smaller output kept
         int paletteFilter;               // of every row; -1 for colour pictures
+        bool tiled = false;              // the noise repeats every 50 pixels and every 4 rows
     };
     const M literals{M::kZlibLiterals, 9}, best12{M::kLibdeflate, 12}, zlib9{M::kZlib, 9};
     const Case cases[] = {
@@ -478,19 +479,26 @@ TEST(PngLevels, MethodsFollowTheContent) {
         {"flat colour", TORVA_PNG_BGR8, 0, 0xFF, {{M::kLibdeflate, 8}}, {best12, zlib9}, -1},
         {"noisy colour", TORVA_PNG_BGR8, 64, 0xFF, {literals}, {best12, literals}, -1},
         {"noisy 5-bit colour", TORVA_PNG_BGR8, 12, 0xF8, {literals, {M::kLibdeflate, 4}}, {best12, literals}, -1},
+        {"noise that repeats", TORVA_PNG_BGR8, 64, 0xFF, {literals, {M::kLibdeflate, 4}}, {best12, literals}, -1,
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.content);
         const uint32_t w = 400, h = 64;
         const size_t n = SampleCount(c.format);
         Samples s(size_t(w) * h * n);
-        uint32_t noise = 7;
+        std::vector<uint32_t> noise(s.size());
+        uint32_t seed = 7;
+        for (uint32_t& v : noise) v = (seed = seed * 1103515245 + 12345) >> 16;
         for (size_t i = 0; i < s.size(); ++i) {
-            noise = noise * 1103515245 + 12345;
             const uint32_t x = uint32_t(i / n % w), y = uint32_t(i / n / w), channel = uint32_t(i % n);
             // Colour pictures have over 256 colours: bands down a gradient.
-            const uint32_t flat = n == 1 ? x / 50 * 30 + y / 16 : channel == 0 ? y * 3 + x / 8 * 5 : channel == 1 ? y * 5 : x / 8 * 3;
-            const uint32_t noisy = channel * 80 + x / 2 + y + (noise >> 16) % std::max(c.noise, 1u);
+            const uint32_t flat = n == 1         ? x / 50 * 30 + y / 16
+                                  : channel == 0 ? y * 3 + x / 8 * 5
+                                  : channel == 1 ? y * 5
+                                                 : x / 8 * 3;
+            const size_t at = c.tiled ? (x % 50 + y % 4 * 50) * n + channel : i;
+            const uint32_t noisy = channel * 80 + x / 2 + y + noise[at] % std::max(c.noise, 1u);
             s[i] = uint8_t((c.noise == 0 ? flat : noisy) & c.mask);
         }
         const Picture p = PictureOf(c.format, w, h, s, 0);
@@ -507,6 +515,9 @@ TEST(PngLevels, MethodsFollowTheContent) {
                 if (alone.packedSize < smallestSize) smallest = i, smallestSize = alone.packedSize;
             }
             EXPECT_TRUE(chosen.method == tried[smallest]) << "level " << level;
+            if (c.tiled && level == TORVA_PNG_LEVEL_DEFAULT) {
+                EXPECT_EQ(smallest, 1u) << "matches pay";
+            }
             EXPECT_EQ(chosen.packedSize, smallestSize) << "level " << level;
         }
         // Every method's file reads back as the picture.

@@ -139,15 +139,55 @@ export function readPng(bytes) {
   return {width, height, rgba};
 }
 
-// torva convert's PNG of every loose sample picture, by picture name.
-export function nativePngs() {
-  const names = fs.readdirSync(pictures);
+// torva convert's PNG of every picture in `dir` (the loose samples unless
+// told), by picture name.
+export function nativePngs(dir = pictures) {
+  const names = fs.readdirSync(dir);
   const out = path.join(work, 'native-png');
   fs.rmSync(out, {recursive: true, force: true});
   execFileSync(nativeTool('torva'), ['convert', '--format', 'png', '-o', out,
-                                     ...names.map((name) => path.join(pictures, name))], {stdio: 'ignore'});
+                                     ...names.map((name) => path.join(dir, name))], {stdio: 'ignore'});
   return Object.fromEntries(names.map((name) =>
     [name, fs.readFileSync(path.join(out, name.replace(/\.[^.]*$/, '.png')))]));
+}
+
+// Photographs, which the PNG writer codes otherwise than the samples' flat
+// art: smooth gradients with noise of a few levels, written by torva encode
+// as QNT and 16-bit PMS into a fresh `dir`. Returns `dir`.
+export function makePhotographs(dir) {
+  fs.rmSync(dir, {recursive: true, force: true});
+  fs.mkdirSync(dir, {recursive: true});
+  const [width, height] = [160, 120];
+  const stride = Math.ceil((width * 3) / 4) * 4;
+  const bmp = Buffer.alloc(54 + stride * height);
+  bmp.write('BM', 0, 'latin1');
+  for (const [at, value] of [[2, bmp.length], [10, 54], [14, 40], [18, width], [22, height], [34, stride * height]]) {
+    bmp.writeUInt32LE(value, at);
+  }
+  bmp.writeUInt16LE(1, 26);
+  bmp.writeUInt16LE(24, 28);
+  let seed = 12345;
+  const noise = (range) => {
+    seed = (seed * 1103515245 + 12345) >>> 0;
+    return ((seed >>> 16) % range) - (range >> 1);
+  };
+  for (let y = 0; y < height; ++y) {
+    for (let x = 0; x < width; ++x) {
+      const at = 54 + (height - 1 - y) * stride + 3 * x;
+      const clamp = (v) => Math.max(0, Math.min(255, Math.round(v)));
+      bmp[at] = clamp(60 + x + noise(13));
+      bmp[at + 1] = clamp(200 - y + noise(9));
+      bmp[at + 2] = clamp(40 + (x + y) / 2 + noise(11));
+    }
+  }
+  const source = path.join(dir, 'photo.bmp');
+  fs.writeFileSync(source, bmp);
+  for (const [name, format] of [['photo.qnt', 'qnt'], ['photo16.pms', 'pms16']]) {
+    execFileSync(nativeTool('torva'), ['encode', '--format', format, '-o', path.join(dir, name), source],
+                 {stdio: 'ignore'});
+  }
+  fs.rmSync(source);
+  return dir;
 }
 
 // The first pixel where `actual` differs from `expected`, or null. Where

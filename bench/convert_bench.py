@@ -78,13 +78,15 @@ def main():
     help_text = subprocess.run([args.torva, "convert", "--help"], capture_output=True, text=True).stdout
     jobs = ["-j", "1"] if "--jobs" in help_text or "-j" in help_text.split() else []
     levels = ["fast", "default", "best"] if "--level" in help_text else [None]
+    # Each run writes over the previous run's files.
+    overwrite = ["--overwrite"] if "--overwrite" in help_text else []
 
     single = os.path.join(args.pictures, "single")
     rows = []
     for name in sorted(os.listdir(single)):
         picture = os.path.join(single, name)
         bmp_dir = fresh(os.path.join(args.work, "bmp"))
-        decode_ms, decode_cpu = timed([args.torva, "convert", "--format", "bmp", *jobs, picture, "-o", bmp_dir], args.runs)
+        decode_ms, decode_cpu = timed([args.torva, "convert", "--format", "bmp", *jobs, *overwrite, picture, "-o", bmp_dir], args.runs)
         bmp = os.path.join(bmp_dir, stem(name) + ".bmp")
         magick_png = os.path.join(args.work, "magick.png")
         magick_ms, magick_cpu = timed([IMAGEMAGICK, bmp, magick_png], args.runs)
@@ -92,7 +94,7 @@ def main():
         ours = {}
         for level in levels:
             out = fresh(os.path.join(args.work, "png"))
-            command = [args.torva, "convert", "--format", "png", *jobs, picture, "-o", out]
+            command = [args.torva, "convert", "--format", "png", *jobs, *overwrite, picture, "-o", out]
             if level:
                 command += ["--level", level]
             ms, cpu = timed(command, args.runs)
@@ -101,10 +103,10 @@ def main():
         pictures = copies_of(picture, os.path.join(args.work, "copies"), args.copies)
         bitmaps = copies_of(bmp, os.path.join(args.work, "bmp-copies"), args.copies)
         out = fresh(os.path.join(args.work, "copies-out"))
-        batch_decode = per_picture([args.torva, "convert", "--format", "bmp", *jobs, *pictures, "-o", out],
+        batch_decode = per_picture([args.torva, "convert", "--format", "bmp", *jobs, *overwrite, *pictures, "-o", out],
                                    args.copies, args.runs)
         batch_magick = per_picture([MOGRIFY, "-path", out, "-format", "png", *bitmaps], args.copies, args.runs)
-        batch_ours = per_picture([args.torva, "convert", "--format", "png", *jobs, *pictures, "-o", out],
+        batch_ours = per_picture([args.torva, "convert", "--format", "png", *jobs, *overwrite, *pictures, "-o", out],
                                  args.copies, args.runs)
         rows.append((stem(name), decode_cpu, magick_cpu, magick_size, ours, magick_ms,
                      (batch_decode, batch_magick, batch_ours)))
@@ -112,16 +114,21 @@ def main():
     print(f"Per picture: processor ms a picture within one process converting {args.copies} copies "
           f"(ImageMagick's mogrify; torva convert{' -j 1' if jobs else ''}); medians of {args.runs} runs.")
     print()
+    # The targets: at the default level no larger than ImageMagick's file and
+    # at least 5 x faster; at the best level at least 3 % smaller.
+    best = "best" if "best" in levels else "default"
     print("| picture | decode alone (BMP) | ImageMagick | torva PNG | speed-up | ImageMagick KB "
-          "| torva KB | size ratio | targets |")
-    print("|---|---:|---:|---:|---:|---:|---:|---:|---|")
+          "| torva KB | size ratio | best's ratio | targets |")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---|")
     for picture, _, _, magick_size, ours, _, batch in rows:
         decode, magick, cpu = batch
         size = ours["default"][1]
-        speedup, ratio = magick / cpu, size / magick_size
-        verdict = ("met" if speedup >= 5 else "time missed") + ", " + ("met" if ratio <= 1.01 else "size missed")
+        speedup, ratio, best_ratio = magick / cpu, size / magick_size, ours[best][1] / magick_size
+        verdict = ", ".join(["time met" if speedup >= 5 else "time missed",
+                             "size met" if ratio <= 1 else "size missed",
+                             "best met" if best_ratio <= 0.97 else "best missed"])
         print(f"| {picture} | {decode:.1f} | {magick:.1f} | {cpu:.1f} | {speedup:.1f}x | {magick_size / 1000:.1f} "
-              f"| {size / 1000:.1f} | {ratio:.3f} | {verdict} |")
+              f"| {size / 1000:.1f} | {ratio:.3f} | {best_ratio:.3f} | {verdict} |")
     print()
     print("Whole process, one picture: processor ms (wall ms in brackets).")
     print()
@@ -146,7 +153,7 @@ def main():
     print("|---|---:|---:|")
     settings = [("-j 1", ["-j", "1"]), ("default -j", [])] if jobs else [("one at a time (no -j yet)", [])]
     for label, flags in settings:
-        command = [args.torva, "convert", "--format", "png", *flags, *files, "-o", out]
+        command = [args.torva, "convert", "--format", "png", *flags, *overwrite, *files, "-o", out]
         ms, cpu = timed(command, max(1, args.runs // 2))
         print(f"| {label} | {ms:.0f} | {cpu:.0f} |")
         fresh(out)

@@ -8,18 +8,16 @@
 #   scripts/bench-convert.sh [--runs N] [--copies N]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# Debian's ImageMagick, the reference; /usr/bin/convert and /usr/bin/mogrify
-# by their full paths.
-if [ ! -x /usr/bin/convert ]; then
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends imagemagick >/dev/null
+# Debian's ImageMagick, the reference (scripts/setup.sh installs it);
+# /usr/bin/convert and /usr/bin/mogrify by their full paths.
+if [ ! -x /usr/bin/convert ] || [ ! -x /usr/bin/mogrify ]; then
+  echo "bench-convert.sh: ImageMagick is missing: run scripts/setup.sh" >&2
+  exit 1
 fi
 cmake --preset bench >/dev/null
 cmake --build build/bench -j2 --target torva torva_convert_pictures torva_png_level_sweep >/dev/null
 pictures=build/bench/convert-pictures
 [ -d "$pictures/batch" ] || ./build/bench/bin/torva_convert_pictures "$pictures"
 python3 bench/convert_bench.py ./build/bench/bin/torva "$pictures" build/bench/convert-work "$@"
-bitmaps=build/bench/convert-work/bitmaps
-rm -rf "$bitmaps"
-./build/bench/bin/torva convert --format bmp "$pictures"/single/* -o "$bitmaps" >/dev/null
 echo
-./build/bench/bin/torva_png_level_sweep 5 "$bitmaps"/*.bmp
+./build/bench/bin/torva_png_level_sweep 5 "$pictures"/single/*

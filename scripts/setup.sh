@@ -47,6 +47,9 @@ compgen -G '/usr/include/python3*/Python.h' >/dev/null || need+=(python3-dev)
 command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)
 command -v file >/dev/null || need+=(file)
 command -v pkg-config >/dev/null || need+=(pkgconf)
+# The PNG benchmark's reference (scripts/bench-convert.sh): ImageMagick's
+# /usr/bin/convert and /usr/bin/mogrify.
+[ -x /usr/bin/mogrify ] || need+=(imagemagick)
 
 # The desktop integration (desktop/, torva mount): gdk-pixbuf for the image
 # loader and its thumbnailer, shared-mime-info to check the MIME types,

@@ -22,7 +22,7 @@
 #include "tests/support/test_support.h"
 #include "tools/tests/e2e_files.h"
 #include "tools/torva/bitmap_view.h"
-#include "tools/torva/png_encoder.h"
+#include "tools/torva/bitmap_png.h"
 
 namespace {
 

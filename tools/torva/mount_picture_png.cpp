@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "tools/torva/bitmap_view.h"
-#include "tools/torva/png_encoder.h"
+#include "tools/torva/bitmap_png.h"
 #include "torvasoft/torvasoft.h"
 
 namespace torva {

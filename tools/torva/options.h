@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tools/torva/member_names.h"
-#include "tools/torva/png_encoder.h"
+#include "tools/torva/bitmap_png.h"
 
 namespace torva {
 

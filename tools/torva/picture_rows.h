@@ -1,12 +1,10 @@
-// A decoded picture handed to the PNG encoder, which reads its rows and
-// colour table through a bitmap view: the picture's bitmap file image is
-// built from the decoded rows and viewed in place. The one place where
-// convert meets the PNG encoder's interface.
+// A decoded picture written as PNG straight from its decoded rows and
+// palette (png/png_writer.h).
 #pragma once
 
 #include <string>
 
-#include "tools/torva/png_encoder.h"
+#include "tools/torva/bitmap_png.h"
 #include "torvasoft/torvasoft.hpp"
 
 namespace torva {

@@ -104,8 +104,7 @@ const handlers = {
 
   png(request) {
     const source = pictureSource(fileOf(request), request.member);
-    const picture = torva.decode(source.bytes, source.name, -1);
-    return {png: encodePng(picture.width, picture.height, picture.rgba).buffer};
+    return {png: torva.png(source.bytes, source.name).buffer};
   },
 
   zip(request) {
@@ -116,15 +115,15 @@ const handlers = {
     let pictures = 0;
     file.members.forEach((member, index) => {
       self.postMessage({id: request.id, progress: index / file.members.length});
-      let picture;
+      let png;
       try {
-        picture = torva.decode(pictureSource(file, index).bytes, member.name, -1);
+        png = torva.png(pictureSource(file, index).bytes, member.name);
       } catch (error) {
         // Members that are no pictures are left out silently, damaged ones reported.
         if (error.status !== 'not-recognised') failures.push(error.message);
         return;
       }
-      entries[entryName(member.name, taken)] = [encodePng(picture.width, picture.height, picture.rgba), {level: 0}];
+      entries[entryName(member.name, taken)] = [png, {level: 0}];
       ++pictures;
     });
     const zip = fflate.zipSync(entries);

@@ -80,31 +80,37 @@ export function readBmp(bytes) {
   return {width, height, rgba};
 }
 
-// An 8-bit RGB or RGBA PNG (any filters) as RGBA.
+// A PNG (any filters) of 8-bit grey, RGB or RGBA, or of a palette at 1, 2, 4
+// or 8 bits with its tRNS, as RGBA.
 export function readPng(bytes) {
   const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
-  let width = 0, height = 0, colourType = 0;
+  let width = 0, height = 0, depth = 0, colourType = 0, palette = null, alpha = new Uint8Array(0);
   const streams = [];
   for (let at = 8; at < bytes.length;) {
     const length = view.getUint32(at);
     const type = String.fromCharCode(...bytes.subarray(at + 4, at + 8));
     const data = bytes.subarray(at + 8, at + 8 + length);
-    if (type === 'IHDR') [width, height, colourType] = [view.getUint32(at + 8), view.getUint32(at + 12), data[9]];
+    if (type === 'IHDR') [width, height, depth, colourType] = [view.getUint32(at + 8), view.getUint32(at + 12), data[8], data[9]];
+    if (type === 'PLTE') palette = data;
+    if (type === 'tRNS') alpha = data;
     if (type === 'IDAT') streams.push(data);
     at += 12 + length;
   }
-  if (colourType !== 2 && colourType !== 6) throw new Error('unexpected PNG colour type ' + colourType);
-  const channels = colourType === 6 ? 4 : 3;
+  const channels = {0: 1, 2: 3, 3: 1, 6: 4}[colourType];
+  if (channels === undefined || (colourType !== 3 && depth !== 8) || (colourType === 3 && palette === null)) {
+    throw new Error(`unexpected PNG colour type ${colourType} at ${depth} bits`);
+  }
   const raw = zlib.inflateSync(Buffer.concat(streams));
-  const rowLength = width * channels;
+  const step = Math.max(1, (channels * depth) >> 3);
+  const rowLength = Math.ceil((width * channels * depth) / 8);
   const rows = new Uint8Array(rowLength * height);
   for (let y = 0; y < height; ++y) {
     const filter = raw[y * (rowLength + 1)];
     const line = raw.subarray(y * (rowLength + 1) + 1, (y + 1) * (rowLength + 1));
     for (let i = 0; i < rowLength; ++i) {
-      const left = i >= channels ? rows[y * rowLength + i - channels] : 0;
+      const left = i >= step ? rows[y * rowLength + i - step] : 0;
       const up = y > 0 ? rows[(y - 1) * rowLength + i] : 0;
-      const corner = y > 0 && i >= channels ? rows[(y - 1) * rowLength + i - channels] : 0;
+      const corner = y > 0 && i >= step ? rows[(y - 1) * rowLength + i - step] : 0;
       const p = left + up - corner;
       const paeth = Math.abs(p - left) <= Math.abs(p - up) && Math.abs(p - left) <= Math.abs(p - corner) ? left
         : Math.abs(p - up) <= Math.abs(p - corner) ? up : corner;
@@ -113,8 +119,75 @@ export function readPng(bytes) {
     }
   }
   const rgba = new Uint8ClampedArray(width * height * 4).fill(255);
-  for (let i = 0; i < width * height; ++i) rgba.set(rows.subarray(i * channels, (i + 1) * channels), i * 4);
+  for (let y = 0; y < height; ++y) {
+    const row = rows.subarray(y * rowLength, (y + 1) * rowLength);
+    for (let x = 0; x < width; ++x) {
+      const out = (y * width + x) * 4;
+      if (colourType === 3) {
+        const bit = x * depth;
+        const index = (row[bit >> 3] >> (8 - depth - (bit & 7))) & ((1 << depth) - 1);
+        if (3 * index + 3 > palette.length) throw new Error(`index ${index} past the palette`);
+        rgba.set(palette.subarray(3 * index, 3 * index + 3), out);
+        if (index < alpha.length) rgba[out + 3] = alpha[index];
+      } else if (colourType === 0) {
+        rgba.fill(row[x], out, out + 3);
+      } else {
+        rgba.set(row.subarray(x * channels, (x + 1) * channels), out);
+      }
+    }
+  }
   return {width, height, rgba};
+}
+
+// torva convert's PNG of every picture in `dir` (the loose samples unless
+// told), by picture name.
+export function nativePngs(dir = pictures) {
+  const names = fs.readdirSync(dir);
+  const out = path.join(work, 'native-png');
+  fs.rmSync(out, {recursive: true, force: true});
+  execFileSync(nativeTool('torva'), ['convert', '--format', 'png', '-o', out,
+                                     ...names.map((name) => path.join(dir, name))], {stdio: 'ignore'});
+  return Object.fromEntries(names.map((name) =>
+    [name, fs.readFileSync(path.join(out, name.replace(/\.[^.]*$/, '.png')))]));
+}
+
+// Photographs, which the PNG writer codes otherwise than the samples' flat
+// art: smooth gradients with noise of a few levels, written by torva encode
+// as QNT and 16-bit PMS into a fresh `dir`. Returns `dir`.
+export function makePhotographs(dir) {
+  fs.rmSync(dir, {recursive: true, force: true});
+  fs.mkdirSync(dir, {recursive: true});
+  const [width, height] = [160, 120];
+  const stride = Math.ceil((width * 3) / 4) * 4;
+  const bmp = Buffer.alloc(54 + stride * height);
+  bmp.write('BM', 0, 'latin1');
+  for (const [at, value] of [[2, bmp.length], [10, 54], [14, 40], [18, width], [22, height], [34, stride * height]]) {
+    bmp.writeUInt32LE(value, at);
+  }
+  bmp.writeUInt16LE(1, 26);
+  bmp.writeUInt16LE(24, 28);
+  let seed = 12345;
+  const noise = (range) => {
+    seed = (seed * 1103515245 + 12345) >>> 0;
+    return ((seed >>> 16) % range) - (range >> 1);
+  };
+  for (let y = 0; y < height; ++y) {
+    for (let x = 0; x < width; ++x) {
+      const at = 54 + (height - 1 - y) * stride + 3 * x;
+      const clamp = (v) => Math.max(0, Math.min(255, Math.round(v)));
+      bmp[at] = clamp(60 + x + noise(13));
+      bmp[at + 1] = clamp(200 - y + noise(9));
+      bmp[at + 2] = clamp(40 + (x + y) / 2 + noise(11));
+    }
+  }
+  const source = path.join(dir, 'photo.bmp');
+  fs.writeFileSync(source, bmp);
+  for (const [name, format] of [['photo.qnt', 'qnt'], ['photo16.pms', 'pms16']]) {
+    execFileSync(nativeTool('torva'), ['encode', '--format', format, '-o', path.join(dir, name), source],
+                 {stdio: 'ignore'});
+  }
+  fs.rmSync(source);
+  return dir;
 }
 
 // The first pixel where `actual` differs from `expected`, or null. Where

@@ -7,8 +7,9 @@ import path from 'node:path';
 import {after, before, beforeEach, describe, it} from 'node:test';
 import {unzipSync} from 'fflate';
 import {
-  canvasPixels, decodeOnPage, firstDifference, followDownloads, inspectOnPage, launch, makeSamples, nativeTool,
-  nextFrame, openPage, pictureDone, pictures, readPng, samples, serve, showList, site, thumbnailsSettled, waitFor, work,
+  canvasPixels, decodeOnPage, firstDifference, followDownloads, inspectOnPage, launch, makePhotographs, makeSamples,
+  nativePngs, nativeTool, nextFrame, openPage, pictureDone, pictures, readPng, samples, serve, showList, site,
+  thumbnailsSettled, waitFor, work,
 } from './support.mjs';
 
 let bothModes, references, server, browser;
@@ -57,6 +58,21 @@ describe('torva.js, the scripting interface', () => {
         const picture = await decodeOnPage(page, path.join(pictures, name), mode);
         assert.equal(picture.error, undefined, name);
         assert.equal(firstDifference(picture, expected[name]), null, `${name}, mode ${mode}`);
+      }
+    }
+  });
+
+  it('writes every sample and photograph as the PNG bytes torva convert writes', async () => {
+    for (const dir of [pictures, makePhotographs(path.join(work, 'photographs'))]) {
+      for (const [name, expected] of Object.entries(nativePngs(dir))) {
+        const png = await page.evaluate((b64, n) => {
+          const bytes = torva.png(Uint8Array.from(atob(b64), (c) => c.charCodeAt(0)), n);
+          let text = '';
+          for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+          return btoa(text);
+        }, fs.readFileSync(path.join(dir, name)).toString('base64'), name);
+        const bytes = Buffer.from(png, 'base64');
+        assert.ok(bytes.equals(expected), `${name}: ${bytes.length} bytes, torva convert wrote ${expected.length}`);
       }
     }
   });
@@ -247,6 +263,23 @@ for (const origin of ['file', 'http']) {
       for (const [entry, bytes] of Object.entries(zip)) {
         const reference = Object.keys(references).find((n) => n.startsWith(entry === '表紙.png' ? 'sunset.' : entry.slice(0, -3)));
         assert.equal(firstDifference(readPng(bytes), references[reference]), null, entry);
+      }
+    });
+
+    it('downloads every loose picture as the PNG bytes torva convert writes', async () => {
+      const expected = nativePngs();
+      const loose = (await page.$$('.card')).slice(8);
+      assert.equal(loose.length, Object.keys(expected).length);
+      for (const card of loose) {
+        const name = await card.$eval('.name', (e) => e.textContent);
+        await card.click();
+        assert.equal(await pictureDone(page, name), 'shown');
+        const saved = downloads.next();
+        await page.click('#save-png');
+        const png = await saved;
+        assert.equal(png.name, name.replace(/\.[^.]*$/, '.png'));
+        assert.ok(png.bytes.equals(expected[name]), `${name}: ${png.bytes.length} bytes, torva convert wrote ${expected[name].length}`);
+        await showList(page);
       }
     });
 

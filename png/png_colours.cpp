@@ -1,8 +1,8 @@
-#include "tools/torva/png_colours.h"
+#include "png/png_colours.h"
 
 #include <cstring>
 
-namespace torva {
+namespace torva_png {
 
 ColourIndex::ColourIndex() {
     for (int16_t& n : numbers_) n = -1;
@@ -29,12 +29,12 @@ int ColourIndex::add(uint32_t argb) {
 namespace {
 
 // The colours of a row, looked up only where they change.
-template <unsigned kBits>
+template <int kFormat>
 bool GatherRow(const uint8_t* row, uint32_t width, ColourIndex& colours) {
-    uint32_t last = PixelColour(row, kBits, 0);
+    uint32_t last = PixelColour<kFormat>(row, 0);
     if (colours.add(last) < 0) return false;
     for (uint32_t x = 1; x < width; ++x) {
-        const uint32_t colour = PixelColour(row, kBits, x);
+        const uint32_t colour = PixelColour<kFormat>(row, x);
         if (colour == last) continue;  // runs are common where colours are few
         if (colours.add(colour) < 0) return false;
         last = colour;
@@ -44,18 +44,17 @@ bool GatherRow(const uint8_t* row, uint32_t width, ColourIndex& colours) {
 
 }  // namespace
 
-bool GatherColours(const BitmapView& bitmap, ColourIndex& colours) {
-    const unsigned bits = bitmap.bitCount();
-    const size_t rowBytes = size_t(bitmap.width()) * (bits / 8);
-    for (uint32_t y = 0; y < bitmap.height(); ++y) {
-        const uint8_t* row = bitmap.row(y);
-        if (y > 0 && std::memcmp(row, bitmap.row(y - 1), rowBytes) == 0) continue;
-        const bool few = bits == 16   ? GatherRow<16>(row, bitmap.width(), colours)
-                         : bits == 24 ? GatherRow<24>(row, bitmap.width(), colours)
-                                      : GatherRow<32>(row, bitmap.width(), colours);
-        if (!few) return false;
-    }
-    return true;
+bool GatherColours(const Source& source, ColourIndex& colours) {
+    const size_t rowBytes = size_t(PackedRowBytes(source));
+    bool few = true;
+    WithColourFormat(source.format, [&](auto format) {
+        for (uint32_t y = 0; y < source.height && few; ++y) {
+            const uint8_t* row = source.row(y);
+            if (y > 0 && std::memcmp(row, source.row(y - 1), rowBytes) == 0) continue;
+            few = GatherRow<decltype(format)::value>(row, source.width, colours);
+        }
+    });
+    return few;
 }
 
-}  // namespace torva
+}  // namespace torva_png

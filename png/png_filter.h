@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace torva {
+namespace torva_png {
 
 // Bytes of zeros a row buffer must have in front of it: the filters read up
 // to one pixel to the left of the row's first byte.
@@ -19,4 +19,4 @@ constexpr size_t kFilterLead = 16;
 void FilterRow(const uint8_t* row, const uint8_t* prior, size_t length, size_t pixelBytes, bool withAverage,
                uint8_t* out);
 
-}  // namespace torva
+}  // namespace torva_png

@@ -1,10 +1,10 @@
-#include "tools/torva/png_filter.h"
+#include "png/png_filter.h"
 
 #include <emmintrin.h>
 
 #include <cstdlib>
 
-namespace torva {
+namespace torva_png {
 namespace {
 
 enum : int { kNone, kSub, kUp, kAverage, kPaeth, kFilterCount };
@@ -80,7 +80,9 @@ __m128i MagnitudeSums(__m128i v) {
 }
 
 uint64_t LaneTotal(__m128i sums) {
-    return uint64_t(_mm_cvtsi128_si32(sums)) + uint64_t(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    uint64_t lanes[2];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), sums);
+    return lanes[0] + lanes[1];
 }
 
 }  // namespace
@@ -88,8 +90,6 @@ uint64_t LaneTotal(__m128i sums) {
 void FilterRow(const uint8_t* row, const uint8_t* prior, size_t length, size_t pixelBytes, bool withAverage,
                uint8_t* out) {
     const size_t vectorEnd = length - length % 16;
-    // A row holds at most 65535 x 8 bytes of at most 128 each: the 32 low bits
-    // of each lane hold its whole sum.
     __m128i sums[kFilterCount];
     for (__m128i& s : sums) s = _mm_setzero_si128();
     for (size_t i = 0; i < vectorEnd; i += 16) {
@@ -122,4 +122,4 @@ void FilterRow(const uint8_t* row, const uint8_t* prior, size_t length, size_t p
     }
 }
 
-}  // namespace torva
+}  // namespace torva_png

@@ -97,7 +97,8 @@ torvasoft_status Inspect(const uint8_t* bytes, size_t size, const char* name, in
     if (!ValidRequest(request)) return TORVASOFT_INVALID_ARGUMENT;
     if (size > UINT32_MAX) return TORVASOFT_TOO_LARGE;
     const torva::ByteSpan file{bytes, static_cast<uint32_t>(size)};
-    picture->header = torva::ParsePicture(file, torva::ExtensionOfName(name));
+    // A QNT header of ours whose streams the file cuts is a damaged picture.
+    picture->header = torva::ParsePicture(file, torva::ExtensionOfName(name), torva::CutQnt::Damaged);
     if (picture->header.format == Format::None) return TORVASOFT_NOT_RECOGNISED;
     picture->facts = torva::FactsOf(picture->header);
     const torvasoft_status status = torva::capi::ToC(torva::HeaderStatus(picture->header, file.size));
@@ -119,7 +120,7 @@ int torvasoft_detect(const uint8_t* bytes, size_t size, const char* name) {
     // Archives first: ALD is told by its name, and no picture's magic is "ALK0".
     const Format archive = torva::DetectArchive(file, extension);
     if (archive != Format::None) return torva::capi::ToC(archive);
-    return torva::capi::ToC(torva::ParsePicture(file, extension).format);
+    return torva::capi::ToC(torva::ParsePicture(file, extension, torva::CutQnt::Refused).format);
 }
 
 torvasoft_status torvasoft_inspect(const uint8_t* bytes, size_t size, const char* name, torvasoft_info* info) {
@@ -173,7 +174,8 @@ torvasoft_status torvasoft_decode(const uint8_t* bytes, size_t size, const char*
     // the bitmap's rows but packed, then turned top-down in place.
     unsigned char colourTable[1024] = {};
     const BuiltPixels built = BuildPicturePixels(picture.header, torva::ByteSpan{bytes, static_cast<uint32_t>(size)},
-                                                 w, h, depth, fullColour16, PixelRows::Packed, colourTable, target);
+                                                 w, h, depth, fullColour16, PixelRows::Packed, Damaged::Recover,
+                                                 colourTable, target);
     if (!built.built) {
         if (layout.size != 0) std::memset(target, 0, layout.size);
         return TORVASOFT_OUT_OF_MEMORY;

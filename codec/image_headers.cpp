@@ -5,7 +5,7 @@
 using torva::ReadLe16At;
 using torva::ReadLe32At;
 
-bool ParseQntHeader(const unsigned char* data, uint32_t size, QntHeader* header) {
+bool ParseQntHeaderFields(const unsigned char* data, uint32_t size, QntHeader* header) {
     uint32_t magic, version;
     if (!ReadLe32At(data, size, 0, &magic) || magic != kQntMagic) return false;
     if (!ReadLe32At(data, size, 4, &version) || version > 2) return false;
@@ -23,11 +23,18 @@ bool ParseQntHeader(const unsigned char* data, uint32_t size, QntHeader* header)
     if (!ReadLe32At(data, size, h.bodyOffset + 12, &height) || static_cast<int32_t>(height) <= 0) return false;
     if (!ReadLe32At(data, size, h.bodyOffset + 24, &h.colourSize) || h.colourSize == 0) return false;
     if (!ReadLe32At(data, size, h.bodyOffset + 28, &h.alphaSize)) return false;
+    h.width = static_cast<int32_t>(width);
+    h.height = static_cast<int32_t>(height);
+    *header = h;
+    return true;
+}
+
+bool ParseQntHeader(const unsigned char* data, uint32_t size, QntHeader* header) {
+    QntHeader h;
+    if (!ParseQntHeaderFields(data, size, &h)) return false;
     // Both compressed streams must be shorter, together, than the file. The
     // sum is formed in 64 bits, so a sum beyond 32 bits always fails.
     if (uint64_t{h.colourSize} + h.alphaSize >= size) return false;
-    h.width = static_cast<int32_t>(width);
-    h.height = static_cast<int32_t>(height);
     *header = h;
     return true;
 }

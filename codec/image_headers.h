@@ -51,6 +51,10 @@ constexpr uint32_t kVspPlaneOffset = 58;
 constexpr uint32_t kPmsPaletteBytes = 768;
 
 bool ParseQntHeader(const unsigned char* data, uint32_t size, QntHeader* header);
+// The QNT header's own fields alone, without ParseQntHeader's test that both
+// compressed streams together are shorter than the file: a file cut inside
+// its streams still has a header of ours.
+bool ParseQntHeaderFields(const unsigned char* data, uint32_t size, QntHeader* header);
 bool ParsePmsHeader(const unsigned char* data, uint32_t size, PmsHeader* header);
 // The rectangle alone; the caller has tested the name.
 bool ParseVspHeader(const unsigned char* data, uint32_t size, VspHeader* header);

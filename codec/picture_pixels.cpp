@@ -27,12 +27,16 @@ DecodeResult Worse(DecodeResult first, DecodeResult second) {
 }
 
 DecodeResult BuildQnt(const QntHeader& qnt, ByteSpan file, uint32_t w, uint32_t h, uint32_t depth,
-                      const PixelSpan& out) {
+                      Damaged damaged, const PixelSpan& out) {
     // The bitmap holds the low 16 bits of the stored width and height, while
     // the decoders work from the full values. A picture of 65536 or more
     // pixels in either direction cannot be a bitmap of this size: left blank.
     if (static_cast<uint32_t>(qnt.width) != w || static_cast<uint32_t>(qnt.height) != h) {
         return torva::Failed(DecodeStatus::TooLarge);
+    }
+    if (damaged == Damaged::Recover) {
+        return depth == 24 ? torva::DecodeQnt24Recovering(qnt, file, out)
+                           : torva::DecodeQnt32Recovering(qnt, file, out);
     }
     return depth == 24 ? torva::DecodeQnt24(qnt, file, out) : torva::DecodeQnt32(qnt, file, out);
 }
@@ -107,14 +111,14 @@ uint64_t BitmapBlockBytes(uint32_t depth, uint32_t width, uint32_t height) {
 }
 
 BuiltPixels BuildPicturePixels(const torva::PictureHeader& header, ByteSpan file, uint32_t w, uint32_t h,
-                               uint32_t depth, bool fullColour16, PixelRows rows, unsigned char* colourTable,
-                               unsigned char* pixels) {
+                               uint32_t depth, bool fullColour16, PixelRows rows, Damaged damaged,
+                               unsigned char* colourTable, unsigned char* pixels) {
     BuiltPixels built{true, torva::Failed(DecodeStatus::Corrupt), static_cast<uint16_t>(depth),
                       Stride(w, depth) * h};
     const PixelSpan out{pixels, RowStrideOf(rows, w, depth), h};
     switch (header.format) {
         case torva::Format::Qnt:
-            built.decode = BuildQnt(header.qnt, file, w, h, depth, out);
+            built.decode = BuildQnt(header.qnt, file, w, h, depth, damaged, out);
             break;
         case torva::Format::Pms: {
             // The decoders work to the bitmap's geometry, the low 16 bits of

@@ -41,6 +41,12 @@ uint32_t BitmapPixelOffset(uint32_t depth);
 // beyond what one call may allocate is refused by every host alike.
 uint64_t BitmapBlockBytes(uint32_t depth, uint32_t width, uint32_t height);
 
+// What becomes of a QNT picture whose streams end early: the plug-in's
+// bitmap keeps what the decoders give it (Plugin); the C interface gives back
+// every pixel whose residuals arrived (Recover: DecodeQnt24Recovering and
+// DecodeQnt32Recovering). Whole pictures and the other formats decode alike.
+enum class Damaged { Plugin, Recover };
+
 // `width` and `height` are the picture's facts (the low 16 bits of the
 // stored values); `depth` is BitmapDepth. `colourTable` has room for 256
 // entries; `pixels` has room for `height` rows of RowStrideOf(rows, width,
@@ -49,5 +55,5 @@ uint64_t BitmapBlockBytes(uint32_t depth, uint32_t width, uint32_t height);
 // always enough). Both are zero-filled. Rows are bottom-up. `fullColour16`
 // asks a 16-bit PMS picture for 24 or 32 bits instead of 5-5-5.
 BuiltPixels BuildPicturePixels(const torva::PictureHeader& header, torva::ByteSpan file, uint32_t width,
-                               uint32_t height, uint32_t depth, bool fullColour16, PixelRows rows,
+                               uint32_t height, uint32_t depth, bool fullColour16, PixelRows rows, Damaged damaged,
                                unsigned char* colourTable, unsigned char* pixels);

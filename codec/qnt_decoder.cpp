@@ -39,6 +39,7 @@
 #include "base/checked_size.h"
 #include "base/reusable_buffer.h"
 #include "codec/inflate.h"
+#include "codec/inflate_prefix.h"
 #include "codec/qnt_alpha_band.h"
 #include "formats/qnt_filter.h"
 
@@ -523,16 +524,36 @@ void RebuildAlpha(unsigned char* pixels, uint64_t stride, const unsigned char* s
     if (y < g.height) RebuildAlphaRow(rowOf(y), rowOf(y - 1), residualsOf(y), g.width);
 }
 
-// Pixels whose residuals all came from an inflated colour stream of
-// `produced` bytes: the planes follow each other, so the last (red) plane
-// decides, and it fills block row by block row, two picture rows each.
+// The pixels, counted in picture order (rows from the top, each left to
+// right) up to the first one whose residuals did not all come from an
+// inflated colour stream of `produced` bytes. Through the prediction a pixel
+// depends on every pixel above and to the left of it, whose residuals come
+// before its own in each plane; the planes follow each other, so the last
+// (red) plane decides. It fills block row by block row, and in a block row
+// pixel (x, y) sits at byte 2x + (y & 1): the upper row of a cut block row
+// has its first ceil(rest / 2) pixels, the lower one floor(rest / 2).
 uint64_t ColourPixelsProduced(const Geometry& g, uint64_t produced) {
     const uint64_t plane = PlaneBytes(g);
-    if (produced >= 3 * plane) return uint64_t{g.width} * g.height;
+    const uint64_t all = uint64_t{g.width} * g.height;
+    if (produced >= 3 * plane) return all;
     if (produced <= 2 * plane) return 0;
     const uint64_t blockRowBytes = uint64_t{4} * ((uint64_t{g.width} + 1) / 2);
-    const uint64_t rows = std::min<uint64_t>(g.height, 2 * ((produced - 2 * plane) / blockRowBytes));
-    return rows * g.width;
+    const uint64_t red = produced - 2 * plane;
+    const uint64_t upperRow = 2 * (red / blockRowBytes);  // below h: red is less than a plane
+    const uint64_t rest = red % blockRowBytes;
+    const uint64_t upper = std::min<uint64_t>(g.width, (rest + 1) / 2);
+    uint64_t pixels = upperRow * g.width + upper;
+    if (upper == g.width && upperRow + 1 < g.height) pixels += std::min<uint64_t>(g.width, rest / 2);
+    return std::min(pixels, all);
+}
+
+// The same for an alpha stream that inflated to `produced` bytes: rows of
+// the even pitch, pixel (x, y) at y x pitch + x.
+uint64_t AlphaPixelsProduced(const Geometry& g, uint64_t produced) {
+    const uint64_t pitch = (uint64_t{g.width} + 1) & ~uint64_t{1};
+    const uint64_t rows = produced / pitch;
+    if (rows >= g.height) return uint64_t{g.width} * g.height;
+    return rows * g.width + std::min<uint64_t>(g.width, produced % pitch);
 }
 
 // Allocates the scratch buffer of `capacity` bytes and inflates the colour
@@ -640,8 +661,115 @@ DecodeResult DecodeQnt32With(const QntHeader& header, ByteSpan file, PixelSpan o
     if (colourPixels != uint64_t{g.width} * g.height) return DecodeResult{DecodeStatus::Truncated, colourPixels};
     // Alpha rows the stream did not reach make the picture incomplete.
     const uint64_t alphaRows = std::min<uint64_t>(g.height, produced / pitch);
-    if (alphaRows < g.height) return DecodeResult{DecodeStatus::Truncated, alphaRows * g.width};
+    if (alphaRows < g.height) return DecodeResult{DecodeStatus::Truncated, AlphaPixelsProduced(g, produced)};
     return DecodeResult{DecodeStatus::Complete, colourPixels};
+}
+
+// Recovery, for the C interface: what arrived of streams that end early.
+// The decoders above run first wherever both streams lie inside the file, so
+// a whole picture takes exactly their path; only a picture they refuse as
+// Corrupt, or one whose streams run past the file, comes here.
+
+// What of each compressed stream the file holds.
+struct StreamsInFile {
+    const unsigned char* colour;
+    uint32_t colourBytes;
+    const unsigned char* alpha;
+    uint32_t alphaBytes;
+    bool cut;  // the file ends inside the declared streams
+};
+
+StreamsInFile FindStreams(const QntHeader& header, ByteSpan file) {
+    const ByteSpan colour = file.from(header.colourOffset).first(header.colourSize);
+    const ByteSpan alpha = file.from(header.colourOffset).from(colour.size).first(header.alphaSize);
+    const bool cut = colour.size < header.colourSize || alpha.size < header.alphaSize;
+    return StreamsInFile{colour.data, colour.size, alpha.data, alpha.size, cut};
+}
+
+// The checks of Prepare, but streams that run past the file are taken as far
+// as they go.
+DecodeStatus PrepareRecovery(const QntHeader& header, ByteSpan file, const PixelSpan& out, uint32_t pixelBytes,
+                             Geometry* g) {
+    const DecodeStatus geometry = ReadGeometry(header, g);
+    if (geometry != DecodeStatus::Complete) return geometry;
+    if (!out.fits(uint64_t{pixelBytes} * g->width, g->height)) return DecodeStatus::TooLarge;
+    if (header.colourOffset > file.size) return DecodeStatus::OutsideFile;
+    return DecodeStatus::Complete;
+}
+
+// Inflates what arrived of a stream into `scratch`, offering it `capacity`
+// bytes, and zeros the scratch after its output up to `zeroTo` (which the
+// scratch holds). Complete when the stream ended whole,
+// Truncated when it stops early; Corrupt or OutOfMemory otherwise.
+DecodeStatus InflateWhatArrived(unsigned char* scratch, uint64_t capacity, uint64_t zeroTo,
+                                const unsigned char* stream, uint32_t streamBytes, uint64_t* produced) {
+    *produced = capacity;
+    const PrefixInflate inflated = InflatePrefix(scratch, produced, stream, streamBytes);
+    if (inflated == PrefixInflate::Corrupt) return DecodeStatus::Corrupt;
+    if (inflated == PrefixInflate::OutOfMemory) return DecodeStatus::OutOfMemory;
+    if (*produced < zeroTo) std::memset(scratch + *produced, 0, static_cast<std::size_t>(zeroTo - *produced));
+    return inflated == PrefixInflate::Whole ? DecodeStatus::Complete : DecodeStatus::Truncated;
+}
+
+// The colour planes from what arrived of the colour stream, rebuilt into
+// `out`; every residual that did not arrive counts as zero.
+DecodeStatus RecoverColour(ReusableBuffer* scratch, uint64_t capacity, const StreamsInFile& streams,
+                           uint64_t* produced) {
+    if (!AllocationFits(capacity)) return DecodeStatus::TooLarge;
+    if (!scratch->allocateUninitialised(static_cast<uint32_t>(capacity))) return DecodeStatus::OutOfMemory;
+    return InflateWhatArrived(scratch->data(), capacity, capacity, streams.colour, streams.colourBytes, produced);
+}
+
+DecodeResult RecoverQnt24(const QntHeader& header, ByteSpan file, PixelSpan out) {
+    Geometry g;
+    const DecodeStatus ready = PrepareRecovery(header, file, out, 3, &g);
+    if (ready != DecodeStatus::Complete) return Failed(ready);
+    const StreamsInFile streams = FindStreams(header, file);
+    const uint64_t capacity = std::max(RowStride(g.width, 24) * g.height, 3 * PlaneBytes(g)) + kScratchSlack;
+    ReusableBuffer scratch;
+    uint64_t produced = 0;
+    const DecodeStatus colour = RecoverColour(&scratch, capacity, streams, &produced);
+    if (colour != DecodeStatus::Complete && colour != DecodeStatus::Truncated) return Failed(colour);
+    RebuildColour<3>(out.data, out.stride, scratch.data(), g, true);
+    const uint64_t pixels = ColourPixelsProduced(g, produced);
+    const bool whole = colour == DecodeStatus::Complete && !streams.cut && pixels == uint64_t{g.width} * g.height;
+    return DecodeResult{whole ? DecodeStatus::Complete : DecodeStatus::Truncated, pixels};
+}
+
+DecodeResult RecoverQnt32(const QntHeader& header, ByteSpan file, PixelSpan out) {
+    Geometry g;
+    const DecodeStatus ready = PrepareRecovery(header, file, out, 4, &g);
+    if (ready != DecodeStatus::Complete) return Failed(ready);
+    const StreamsInFile streams = FindStreams(header, file);
+    const uint64_t capacity = uint64_t{3} * (uint64_t{g.width} + 1) * (uint64_t{g.height} + 1) + kScratchSlack;
+    ReusableBuffer scratch;
+    uint64_t produced = 0;
+    const DecodeStatus colour = RecoverColour(&scratch, capacity, streams, &produced);
+    if (colour != DecodeStatus::Complete && colour != DecodeStatus::Truncated) return Failed(colour);
+    RebuildColour<4>(out.data, out.stride, scratch.data(), g, true);
+    const uint64_t colourPixels = ColourPixelsProduced(g, produced);
+
+    // The alpha stream is offered as many bytes as the colour stream
+    // produced, as in DecodeQnt32. Its residuals that did not arrive count as
+    // zero, like the colour's (a whole alpha stream that is merely short keeps
+    // the format's rule and never comes here: DecodeQnt32 takes it).
+    const uint64_t pitch = (uint64_t{g.width} + 1) & ~uint64_t{1};
+    uint64_t alphaProduced = produced;
+    const DecodeStatus alpha = InflateWhatArrived(scratch.data(), produced, pitch * g.height, streams.alpha,
+                                                  streams.alphaBytes, &alphaProduced);
+    if (alpha != DecodeStatus::Complete && alpha != DecodeStatus::Truncated) return DecodeResult{alpha, colourPixels};
+    RebuildAlpha(out.data, out.stride, scratch.data(), g, true);
+    const uint64_t pixels = std::min(colourPixels, AlphaPixelsProduced(g, alphaProduced));
+    const bool whole = colour == DecodeStatus::Complete && alpha == DecodeStatus::Complete && !streams.cut &&
+                       pixels == uint64_t{g.width} * g.height;
+    return DecodeResult{whole ? DecodeStatus::Complete : DecodeStatus::Truncated, pixels};
+}
+
+// Whether the one-call decoders may be tried first: both streams inside the
+// file (else they decode nothing).
+bool StreamsInside(const QntHeader& header, ByteSpan file) {
+    return header.colourOffset <= file.size &&
+           file.holds(header.colourOffset, uint64_t{header.colourSize} + header.alphaSize);
 }
 
 }  // namespace
@@ -652,6 +780,22 @@ DecodeResult DecodeQnt24(const QntHeader& header, ByteSpan file, PixelSpan out) 
 
 DecodeResult DecodeQnt32(const QntHeader& header, ByteSpan file, PixelSpan out) {
     return DecodeQnt32With(header, file, out, true);
+}
+
+DecodeResult DecodeQnt24Recovering(const QntHeader& header, ByteSpan file, PixelSpan out) {
+    if (StreamsInside(header, file)) {
+        const DecodeResult whole = DecodeQnt24(header, file, out);
+        if (whole.status != DecodeStatus::Corrupt) return whole;
+    }
+    return RecoverQnt24(header, file, out);
+}
+
+DecodeResult DecodeQnt32Recovering(const QntHeader& header, ByteSpan file, PixelSpan out) {
+    if (StreamsInside(header, file)) {
+        const DecodeResult whole = DecodeQnt32(header, file, out);
+        if (whole.status != DecodeStatus::Corrupt) return whole;
+    }
+    return RecoverQnt32(header, file, out);
 }
 
 namespace qnt_detail {

@@ -24,6 +24,22 @@ namespace torva {
 DecodeResult DecodeQnt24(const QntHeader& header, ByteSpan file, PixelSpan out);
 DecodeResult DecodeQnt32(const QntHeader& header, ByteSpan file, PixelSpan out);
 
+// The same for the C interface, which gives back what arrived of a damaged
+// file: where both streams lie inside the file these are DecodeQnt24 and
+// DecodeQnt32, unless those find a stream Corrupt. A stream that runs past the
+// file, or whose data stops before its end within it, is then inflated as far
+// as it goes (zlib's streaming inflate over the same bytes): a pixel is
+// rebuilt exactly when its residuals arrived, and those of every pixel above
+// and to the left of it, on which its prediction rests; residuals that did
+// not arrive, of the colour or of the alpha, count as zero. The status is Truncated, and pixelsProduced counts the
+// pixels in picture order (rows from the top, left to right) up to the first
+// whose residuals are missing. A file that ends only after the pixels'
+// residuals (in a checksum or the padding) is Truncated with every pixel.
+// Bad data, a bad checksum or a stream beyond the scratch stay Corrupt, as
+// above. The plug-in never takes this path: its bitmaps stay as they were.
+DecodeResult DecodeQnt24Recovering(const QntHeader& header, ByteSpan file, PixelSpan out);
+DecodeResult DecodeQnt32Recovering(const QntHeader& header, ByteSpan file, PixelSpan out);
+
 namespace qnt_detail {
 // The same decoders without the four-row wavefront: the picture rows are
 // rebuilt one or two at a time, as on processors without 16-byte vectors.

@@ -4,14 +4,17 @@
 
 namespace torva {
 
-bool ParsePictureAs(ByteSpan bytes, Extension extension, Format format, PictureHeader* header) {
+namespace {
+
+bool ParseAs(ByteSpan bytes, Extension extension, Format format, CutQnt cut, PictureHeader* header) {
     // No bytes at all are an empty file.
     const unsigned char* data = bytes.data;
     const uint32_t size = data == nullptr ? 0 : bytes.size;
     PictureHeader parsed;
     bool found = false;
     if (format == Format::Qnt) {
-        found = ParseQntHeader(data, size, &parsed.qnt);
+        found = cut == CutQnt::Damaged ? ParseQntHeaderFields(data, size, &parsed.qnt)
+                                       : ParseQntHeader(data, size, &parsed.qnt);
     } else if (format == Format::Pms) {
         found = ParsePmsHeader(data, size, &parsed.pms);
     } else if (format == Format::Vsp) {
@@ -23,10 +26,16 @@ bool ParsePictureAs(ByteSpan bytes, Extension extension, Format format, PictureH
     return true;
 }
 
-PictureHeader ParsePicture(ByteSpan bytes, Extension extension) {
+}  // namespace
+
+bool ParsePictureAs(ByteSpan bytes, Extension extension, Format format, PictureHeader* header) {
+    return ParseAs(bytes, extension, format, CutQnt::Refused, header);
+}
+
+PictureHeader ParsePicture(ByteSpan bytes, Extension extension, CutQnt cut) {
     PictureHeader header;
     for (Format format : {Format::Qnt, Format::Pms, Format::Vsp}) {
-        if (ParsePictureAs(bytes, extension, format, &header)) break;
+        if (ParseAs(bytes, extension, format, cut, &header)) break;
     }
     return header;
 }

@@ -19,11 +19,21 @@ struct PictureHeader {
     VspHeader vsp{};
 };
 
+// What detection makes of a QNT file whose header is whole and ours but
+// whose compressed streams run past the end of the bytes. The plug-in's
+// detection takes it for none of its formats (Refused); the C interface
+// takes it for a damaged QNT picture (Damaged), whose HeaderStatus is then
+// Truncated, so that a cut file is told as cut and decodes as far as its
+// streams go. No PMS or VSP header begins with the QNT magic, so the choice
+// never hands a file to another format.
+enum class CutQnt { Refused, Damaged };
+
 // Detection: the first of QNT, PMS and VSP whose header parses; a header
 // with format None when none does.
-PictureHeader ParsePicture(ByteSpan bytes, Extension extension);
+PictureHeader ParsePicture(ByteSpan bytes, Extension extension, CutQnt cut);
 
-// The header of a format already decided; false when the bytes hold none.
+// The header of a format already decided, as the plug-in's detection takes
+// it (CutQnt::Refused); false when the bytes hold none.
 bool ParsePictureAs(ByteSpan bytes, Extension extension, Format format, PictureHeader* header);
 
 // What a picture's header tells its hosts.

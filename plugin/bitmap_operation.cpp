@@ -45,8 +45,8 @@ int32_t FormatPlugin::getImage(const FileAccess* file, HGLOBAL* block, uint32_t*
     // What the decoders found is not examined here: a damaged picture is
     // handed over with whatever could be decoded and zeros elsewhere.
     const BuiltPixels built =
-        BuildPicturePixels(header, bytes, w, h, depth, mode < 0, PixelRows::Padded, base + kHeadersBytes,
-                           base + offBits);
+        BuildPicturePixels(header, bytes, w, h, depth, mode < 0, PixelRows::Padded, Damaged::Plugin,
+                           base + kHeadersBytes, base + offBits);
     if (!built.built) return OutOfMemory;  // `output` releases the block
 
     BITMAPFILEHEADER fileHeader;

@@ -119,7 +119,9 @@ TORVASOFT_API const char* torvasoft_kind_name(int kind);
  * first (ALD by its name and its first table, ALK by its magic), then
  * pictures (QNT and PMS by their magic, VSP by its name and header).
  * `bytes` may be only the head of an archive. NULL bytes with size 0 are an
- * empty file. */
+ * empty file. As the plug-in does, a QNT file whose streams run past its end
+ * is none of the formats here; torvasoft_inspect takes it for a damaged QNT
+ * picture (TRUNCATED). */
 TORVASOFT_API int torvasoft_detect(const uint8_t* bytes, size_t size, const char* name);
 
 /* ------------------------------------------------------------ limits */
@@ -155,7 +157,8 @@ typedef struct torvasoft_info {
 
 /* Reads the header alone: NOT_RECOGNISED, or what the header tells (COMPLETE;
  * OUTSIDE_FILE for an offset past the bytes; TRUNCATED when its streams or
- * palette run past them; TOO_LARGE for sizes beyond the limits). `info` is
+ * palette run past them, a QNT file cut anywhere after its header included;
+ * TOO_LARGE for sizes beyond the limits). `info` is
  * filled unless the status is NOT_RECOGNISED or INVALID_ARGUMENT. */
 TORVASOFT_API torvasoft_status torvasoft_inspect(const uint8_t* bytes, size_t size, const char* name,
                                                  torvasoft_info* info);
@@ -211,7 +214,11 @@ typedef struct torvasoft_colour {
  * layout's palette_entries colours when it is not NULL (alpha 255).
  * `produced`, when not NULL, receives the pixels decoded in stream order
  * before the decoder stopped: width x height when COMPLETE. The pixels are
- * those of the viewer plug-in's bitmap for the same file and mode. */
+ * those of the viewer plug-in's bitmap for the same file and mode, but for a
+ * QNT picture whose streams end early (the file cut, or a stream stopping
+ * short): the plug-in then leaves its bitmap blank, while this gives back
+ * every pixel whose residuals arrived (TRUNCATED, `produced` counting them in
+ * order from the top row), the rest rebuilt as if its residuals were zero. */
 TORVASOFT_API torvasoft_status torvasoft_decode(const uint8_t* bytes, size_t size, const char* name, int request,
                                                 void* out, size_t out_size, torvasoft_colour* palette,
                                                 uint64_t* produced);

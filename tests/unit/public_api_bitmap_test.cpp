@@ -21,6 +21,10 @@ struct BitmapCase {
     std::string label;
     Bytes file;
     const char* name;
+    // A QNT cut inside its streams: the C interface rebuilds what arrived,
+    // the plug-in nothing (qnt_recovery_test.cpp holds those pixels against
+    // the original's); only the layout and the guard bytes are checked here.
+    bool recovered = false;
 };
 
 void PrintTo(const BitmapCase& c, std::ostream* os) { *os << c.label; }
@@ -38,12 +42,11 @@ std::vector<BitmapCase> Cases() {
     std::vector<BitmapCase> all = whole;
     for (const BitmapCase& c : whole) {
         // Cut inside the streams: the pixels decoded before the cut, zeros
-        // after. A QNT file is a picture only while its streams are shorter
-        // than the file, so it loses its last bytes only.
+        // after.
         const bool qnt = c.label.compare(0, 3, "qnt") == 0;
         const size_t kept = qnt ? c.file.size() - 16 : c.file.size() * 3 / 4;
         all.push_back({c.label + "_cut", Bytes(c.file.begin(), c.file.begin() + static_cast<std::ptrdiff_t>(kept)),
-                       c.name});
+                       c.name, qnt});
     }
     return all;
 }
@@ -65,6 +68,7 @@ TEST_P(StoredPixelsTest, AreThePlugInsBitmapRowsTopDown) {
         uint64_t produced = 0;
         torvasoft_decode(c.file.data(), c.file.size(), c.name, request, out.data(), layout.size, palette, &produced);
         for (size_t i = layout.size; i < out.size(); ++i) ASSERT_EQ(out[i], 0xEE) << "written past the layout";
+        if (c.recovered) continue;
 
         const torvatest::BitmapResult bitmap =
             torvatest::GetBitmap(c.file, c.name, request == TORVASOFT_AS_STORED ? 0 : -1);

@@ -20,10 +20,11 @@ std::string MemberJson(const Member& member, int64_t offset) {
            (member.hasTime ? "\"" + FormatLocalTime(member.localTime, offset) + "\"" : std::string("null")) + "}";
 }
 
-std::string ArchiveJson(const Examined& file, const std::vector<Member>& members, int64_t offset) {
+std::string ArchiveJson(const Examined& file, const std::vector<Member>& members, int64_t offset,
+                        const std::string& damage) {
     std::string json = "{\"file\": " + JsonString(file.source.display) + ", \"kind\": \"" +
                        (file.archiveKind == TORVASOFT_KIND_ALD ? "ald" : "alk") + "\", \"size\": " + Number(file.size) +
-                       ", \"members\": [";
+                       (damage.empty() ? std::string() : ", \"damage\": " + JsonString(damage)) + ", \"members\": [";
     for (size_t i = 0; i < members.size(); ++i) {
         json += (i == 0 ? "\n      " : ",\n      ") + MemberJson(members[i], offset);
     }
@@ -51,6 +52,22 @@ private:
     std::string entries_;
 };
 
+// Lists an archive as list and info show it. A table read whole may still
+// name members past the end of the file (an ALK has no member headers that
+// would be read): the archive was cut after its table, which is reported
+// too. False when it cannot be listed (reported).
+bool ListArchive(Session& session, const Examined& file, InputFile& input, std::vector<Member>& members,
+                 std::string& damage) {
+    bool tableWhole = true;
+    if (!session.listMembers(file, input, members, &tableWhole)) return false;
+    const size_t past = MembersPastEnd(members, file.size);
+    if (!tableWhole || past == 0) return true;
+    damage = "the archive ends early (" + std::to_string(past) + " of " + std::to_string(members.size()) +
+             " members lie past its end)";
+    session.reporter().fail(file.source.display, "damaged: " + damage);
+    return true;
+}
+
 // Decodes a picture whole, for what its streams turn out to be.
 std::string DamageOf(const Examined& file, InputFile& input) {
     std::string bytes;
@@ -74,12 +91,13 @@ int RunInfo(Session& session) {
         }
         if (file.archiveKind != 0) {
             std::vector<Member> members;
-            if (!session.listMembers(file, input, members)) {
+            std::string damage;
+            if (!ListArchive(session, file, input, members, damage)) {
                 if (options.json) document.addError(source.display);
                 continue;
             }
             if (options.json) {
-                document.add(ArchiveJson(file, members, offset));
+                document.add(ArchiveJson(file, members, offset, damage));
                 continue;
             }
             char line[160];
@@ -128,12 +146,13 @@ int RunList(Session& session) {
             if (options.json) document.addError(source.display);
             continue;
         }
-        if (!session.listMembers(file, input, members)) {
+        std::string damage;
+        if (!ListArchive(session, file, input, members, damage)) {
             if (options.json) document.addError(source.display);
             continue;
         }
         if (options.json) {
-            document.add(ArchiveJson(file, members, offset));
+            document.add(ArchiveJson(file, members, offset, damage));
             continue;
         }
         std::string text;

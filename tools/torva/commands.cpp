@@ -30,6 +30,7 @@ const Command kCommands[] = {
     {"list", InSession<RunList>, "no archive given"},
     {"extract", InSession<RunExtract>, "no archive given"},
     {"convert", InSession<RunConvert>, "no file given"},
+    {"test", InSession<RunTest>, "no file given"},
     {"encode", RunEncode, nullptr},
     {"pack", RunPack, nullptr},
     {"mount", RunMount, "no archive given"},

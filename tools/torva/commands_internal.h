@@ -14,6 +14,7 @@ int RunInfo(Session& session);
 int RunList(Session& session);
 int RunExtract(Session& session);
 int RunConvert(Session& session);
+int RunTest(Session& session);
 
 // Says what is wrong with the command line and where help is; returns
 // ExitUsage.

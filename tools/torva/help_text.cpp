@@ -17,6 +17,7 @@ const char kMainHelp[] =
     "  list ARCHIVE...    the members of archives with position, size and time stamp\n"
     "  extract ARCHIVE    copy members out of an archive\n"
     "  convert FILE...    turn pictures, or the pictures inside archives, into PNG or BMP\n"
+    "  test FILE...       decode pictures and archive members whole; report the damaged\n"
     "  encode PICTURE...  write PNG or BMP pictures as QNT, PMS or VSP\n"
     "  pack FILE...       put files into a new ALD or ALK archive\n"
     "  mount ARCHIVE DIR  show an archive as a read-only folder (Linux, FUSE)\n"
@@ -135,6 +136,27 @@ const char kConvertHelp[] =
     "  -v, --verbose        name each file written\n"
     "  -h, --help           show this help\n";
 
+const char kTestHelp[] =
+    "Usage: torva test [OPTIONS] FILE...\n"
+    "\n"
+    "Reads every picture FILE, and every member of every archive FILE, and decodes\n"
+    "each picture whole; nothing is written. Each damaged one is reported on\n"
+    "standard error as 'FILE: damaged: WHAT' or 'FILE: MEMBER: damaged: WHAT': a\n"
+    "cut or corrupt stream, a member past the end of the archive, a member named\n"
+    "as a picture that is none, or a cut member table. Each FILE found whole is\n"
+    "named on standard output with 'ok'. Exit status 1 when anything is damaged.\n"
+    "\n"
+    "Options:\n"
+    "  -r, --recursive      FILE may be a directory: every file under it\n"
+    "      --json           one JSON document: {\"files\": [...]}, for each file\n"
+    "                       \"file\" and \"ok\"; for a picture \"damage\" when\n"
+    "                       damaged; for an archive \"members\" (how many),\n"
+    "                       \"table_whole\" and \"damaged\", each with \"name\" and\n"
+    "                       \"damage\"; a file that cannot be read has \"error\"\n"
+    "      --names MODE     cp932 (default) or raw, as for info\n"
+    "      --name NAME      the name of the file read from standard input ('-')\n"
+    "  -h, --help           show this help\n";
+
 const char kEncodeHelp[] =
     "Usage: torva encode INPUT... [-o DIR | -o FILE] [--format qnt|pms8|pms16|vsp]\n"
     "                   [--at X,Y] [--overwrite]\n"
@@ -194,6 +216,7 @@ const char* CommandHelp(const std::string& command) {
     if (command == "list") return kListHelp;
     if (command == "extract") return kExtractHelp;
     if (command == "convert") return kConvertHelp;
+    if (command == "test") return kTestHelp;
     if (command == "encode") return kEncodeHelp;
     if (command == "pack") return kPackHelp;
     if (command == "mount") return kMountHelp;

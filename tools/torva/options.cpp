@@ -32,6 +32,24 @@ bool ChooseExisting(Existing wanted, Options& options, std::string& fault) {
     return true;
 }
 
+bool ChooseNames(const std::string& value, Options& options, std::string& fault) {
+    if (value != "cp932" && value != "raw") {
+        fault = "unknown names '" + value + "' (cp932 or raw)";
+        return false;
+    }
+    options.names = value == "raw" ? NameMode::Raw : NameMode::Cp932;
+    return true;
+}
+
+bool NameStandardInput(const std::string& value, Options& options, std::string& fault) {
+    if (value.empty()) {
+        fault = "the name is empty";
+        return false;
+    }
+    options.inputName = value;
+    return true;
+}
+
 const OptionUse kOptions[] = {
     {"-h", "--help", false, " info list extract convert encode pack mount ",
      [](const std::string&, Options& o, std::string&) { return Flag(&Options::help, o); }},
@@ -112,24 +130,8 @@ const OptionUse kOptions[] = {
      [](const std::string&, Options& o, std::string& fault) { return ChooseExisting(Existing::Skip, o, fault); }},
     {"", "--stdout", false, " extract ",
      [](const std::string&, Options& o, std::string&) { return Flag(&Options::toStandardOutput, o); }},
-    {"", "--names", true, " info list extract convert ",
-     [](const std::string& value, Options& o, std::string& fault) {
-         if (value != "cp932" && value != "raw") {
-             fault = "unknown names '" + value + "' (cp932 or raw)";
-             return false;
-         }
-         o.names = value == "raw" ? NameMode::Raw : NameMode::Cp932;
-         return true;
-     }},
-    {"", "--name", true, " info list extract convert ",
-     [](const std::string& value, Options& o, std::string& fault) {
-         if (value.empty()) {
-             fault = "the name is empty";
-             return false;
-         }
-         o.inputName = value;
-         return true;
-     }},
+    {"", "--names", true, " info list extract convert ", ChooseNames},
+    {"", "--name", true, " info list extract convert ", NameStandardInput},
     {"-m", "--member", true, " convert ",
      [](const std::string& value, Options& o, std::string&) {
          o.members.push_back(value);
@@ -147,6 +149,16 @@ const OptionUse kOptions[] = {
          o.listGiven = true;
          return true;
      }},
+
+    // test: reads and decodes, writes nothing.
+    {"-h", "--help", false, " test ",
+     [](const std::string&, Options& o, std::string&) { return Flag(&Options::help, o); }},
+    {"-r", "--recursive", false, " test ",
+     [](const std::string&, Options& o, std::string&) { return Flag(&Options::recursive, o); }},
+    {"", "--json", false, " test ",
+     [](const std::string&, Options& o, std::string&) { return Flag(&Options::json, o); }},
+    {"", "--names", true, " test ", ChooseNames},
+    {"", "--name", true, " test ", NameStandardInput},
 };
 
 const OptionUse* FindOption(const std::string& command, const std::string& name) {

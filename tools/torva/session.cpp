@@ -44,6 +44,14 @@ uint64_t LocalTimeOf(uint64_t utc, int64_t offset) {
 
 }  // namespace
 
+size_t MembersPastEnd(const std::vector<Member>& members, uint64_t archiveSize) {
+    size_t past = 0;
+    for (const Member& member : members) {
+        past += member.position > archiveSize || member.size > archiveSize - member.position;
+    }
+    return past;
+}
+
 const char* ArchiveKindName(int kind) { return kind == TORVASOFT_KIND_ALD ? "ALD" : "ALK"; }
 
 const char* ImageKindName(int kind) {
@@ -160,7 +168,7 @@ bool Session::examine(const Source& source, Examined& file, InputFile& input) {
     return true;
 }
 
-bool Session::listMembers(const Examined& file, InputFile& input, std::vector<Member>& members) {
+bool Session::listMembers(const Examined& file, InputFile& input, std::vector<Member>& members, bool* tableWhole) {
     const std::string& what = file.source.display;
     const torvasoft::Listing listing = torvasoft::List(file.libraryName.c_str(), ReadFromInput, &input);
     if (listing.status == torvasoft::Status::OutOfMemory) {
@@ -188,6 +196,7 @@ bool Session::listMembers(const Examined& file, InputFile& input, std::vector<Me
         members.push_back(member);
     }
     if (!damage.empty()) reporter_.fail(what, "damaged: " + damage);
+    if (tableWhole != nullptr) *tableWhole = damage.empty();
     return true;
 }
 

@@ -45,6 +45,9 @@ struct Examined {
     std::string head;        // the first bytes, for archives
 };
 
+// How many of an archive's members lie, wholly or in part, past its end.
+size_t MembersPastEnd(const std::vector<Member>& members, uint64_t archiveSize);
+
 const char* ArchiveKindName(int kind);  // "ALD", "ALK"
 const char* ImageKindName(int kind);    // "QNT", "PMS", "VSP"
 
@@ -67,8 +70,10 @@ public:
 
     // Lists an examined archive. False (reported) when it cannot be listed;
     // `members` then holds none. A damaged table is reported and its
-    // readable members are returned, with true.
-    bool listMembers(const Examined& file, InputFile& input, std::vector<Member>& members);
+    // readable members are returned, with true; `tableWhole`, when given,
+    // tells whether the table was read whole.
+    bool listMembers(const Examined& file, InputFile& input, std::vector<Member>& members,
+                     bool* tableWhole = nullptr);
 
     // Reads a member's bytes. False (reported) when it cannot be read; when
     // the member runs past the end of the archive it is reported as damaged,

@@ -133,6 +133,9 @@ std::string MakeWorkDirectory(const std::string& name) {
 //   odd.ald        member names the code page does not wholly decode
 //   tree/          pictures and an archive in folders, Japanese names included
 //   cut_*.qnt|pms|vsp, cut.ald   pictures and an archive cut short
+//   cut.alk        an ALK cut after its table, inside its members
+//   cut1_*.qnt     QNT pictures (24-bit, 32-bit) missing their last byte
+//   damagedtree/   a folder with a cut QNT among other files
 //   corrupt.qnt    a QNT whose colour stream is corrupt
 //   broken.qnt     a QNT cut off inside its header
 //   notes.txt      no file of ours
@@ -207,6 +210,15 @@ private:
         WriteFile(directory + "/corrupt.qnt", corrupt);
         const std::string samples = ReadFile(directory + "/samples.ald");
         WriteFile(directory + "/cut.ald", samples.substr(0, 30000));
+        WriteFile(directory + "/cut.alk", ReadFile(directory + "/samples.alk").substr(0, 20000));
+        for (const char* name : {"sunset.qnt", "ring_alpha.qnt"}) {
+            const std::string whole = ReadFile(directory + "/pictures/" + name);
+            WriteFile(directory + "/cut1_" + name, whole.substr(0, whole.size() - 1));
+        }
+        std::system(("mkdir -p " + Quote(directory + "/damagedtree")).c_str());
+        WriteFile(directory + "/damagedtree/a.qnt", sunset);
+        WriteFile(directory + "/damagedtree/b.qnt", sunset.substr(0, sunset.size() / 2));
+        WriteFile(directory + "/damagedtree/notes.txt", std::string("no picture\n"));
 
         // Large and noisy enough for many deflate blocks: the builds must
         // still agree byte for byte.
@@ -861,6 +873,19 @@ TEST_F(NativeRun, DamageIsReportedAndWrittenOnlyWhenAsked) {
         {{"info", "corrupt.qnt"}, "torva: corrupt.qnt: damaged: the data is corrupt", ""},
         {{"info", "cut_checker.pms"}, "torva: cut_checker.pms: damaged: ", ""},
         {{"list", "cut.ald"}, "torva: cut.ald: damaged: ", ""},
+        // A QNT cut inside its streams is damaged, never "not ours".
+        {{"convert", "cut_sunset.qnt", "-o", "out"}, "torva: cut_sunset.qnt: damaged: the data ends early (", ""},
+        {{"convert", "-r", "damagedtree", "-o", "out"},
+         "torva: damagedtree/b.qnt: damaged: the data ends early (0 of 12288 pixels decoded)\n", "a.png\n"},
+        {{"test", "cut_sunset.qnt"}, "torva: cut_sunset.qnt: damaged: the data ends early (", ""},
+        {{"convert", "cut1_ring_alpha.qnt", "-o", "out", "--keep-damaged"},
+         "torva: cut1_ring_alpha.qnt: damaged: the data ends early (9216 of 9216 pixels decoded)\n",
+         "cut1_ring_alpha.png\n"},
+        // An ALK's table is whole, its members past the end.
+        {{"list", "cut.alk"}, "torva: cut.alk: damaged: the archive ends early (2 of 5 members lie past its end)\n",
+         ""},
+        {{"info", "cut.alk"}, "torva: cut.alk: damaged: the archive ends early (2 of 5 members lie past its end)\n",
+         ""},
         {{"convert", "cut.ald", "-o", "out"}, "torva: cut.ald: damaged: ",
          "cut/checker.png\ncut/gradient16.png\ncut/ring_alpha.png\ncut/sunset.png\n"},
     };
@@ -873,6 +898,74 @@ TEST_F(NativeRun, DamageIsReportedAndWrittenOnlyWhenAsked) {
     }
 }
 #endif
+
+// A picture cut by one byte (its checksum) keeps every pixel: the PNG of
+// what was recovered is the PNG of the whole picture.
+TEST_F(NativeRun, AQntCutByOneByteRecoversEveryPixel) {
+    for (const char* name : {"sunset", "ring_alpha"}) {
+        std::system(("rm -rf " + Quote(work_ + "/out")).c_str());
+        const Outcome whole = torva({"convert", std::string("pictures/") + name + ".qnt", "-o", "out/whole.png"});
+        ASSERT_EQ(whole.status, 0) << whole.err;
+        const Outcome cut = torva({"convert", std::string("cut1_") + name + ".qnt", "-o", "out/cut.png",
+                                   "--keep-damaged"});
+        EXPECT_EQ(cut.status, 1);
+        EXPECT_NE(cut.err.find(": damaged: the data ends early ("), std::string::npos) << cut.err;
+        EXPECT_TRUE(ReadFile(work_ + "/out/whole.png") == ReadFile(work_ + "/out/cut.png")) << name;
+    }
+}
+
+TEST_F(NativeRun, TestDecodesEverythingAndNamesEachDamagedOne) {
+    const std::vector<std::string> good = {"pictures/sunset.qnt", "pictures/ring_alpha.qnt", "pictures/checker.pms",
+                                           "pictures/gradient16.pms", "pictures/disc16_alpha.pms",
+                                           "pictures/bars.vsp", "samples.ald", "samples.alk", "large.qnt"};
+    for (const std::string& file : good) {
+        const Outcome run = torva({"test", file});
+        EXPECT_EQ(run.status, 0) << file << "\n" << run.err;
+        EXPECT_EQ(run.err, "") << file;
+        EXPECT_EQ(run.out.compare(0, file.size() + 4, file + ": ok"), 0) << run.out;
+    }
+    struct Damaged {
+        const char* file;
+        const char* messages;  // standard error, whole
+    };
+    const Damaged damaged[] = {
+        {"corrupt.qnt", "torva: corrupt.qnt: damaged: the data is corrupt (0 of 12288 pixels decoded)\n"},
+        {"cut1_sunset.qnt", "torva: cut1_sunset.qnt: damaged: the data ends early (12288 of 12288 pixels decoded)\n"},
+        {"cut_bars.vsp", "torva: cut_bars.vsp: damaged: the data ends early ("},
+        {"cut_checker.pms", "torva: cut_checker.pms: damaged: the data ends early ("},
+        {"badpic.ald", "torva: badpic.ald: bad.qnt: damaged: not a picture that torva can read\n"},
+        {"damaged.ald", "torva: damaged.ald: cut.qnt: damaged: the member lies beyond the end of the archive ("},
+        {"cut.alk",
+         "torva: cut.alk: cut_004.dat: damaged: the member lies beyond the end of the archive (7045 of 13366 bytes "
+         "there)\ntorva: cut.alk: cut_005.dat: damaged: the member lies beyond the end of the archive (0 of 14556 "
+         "bytes there)\n"},
+        {"cut.ald", "torva: cut.ald: damaged: the data ends early in the member table ("},
+    };
+    for (const Damaged& d : damaged) {
+        const Outcome run = torva({"test", d.file});
+        EXPECT_EQ(run.status, 1) << d.file;
+        EXPECT_EQ(run.err.compare(0, std::strlen(d.messages), d.messages), 0) << run.err;
+        EXPECT_EQ(run.out, "") << d.file;
+    }
+    // Good and damaged together, and the JSON document.
+    const Outcome json = torva({"test", "--json", "pictures/bars.vsp", "cut.alk", "cut1_sunset.qnt"});
+    EXPECT_EQ(json.status, 1);
+    EXPECT_EQ(json.out,
+              "{\"files\": [\n"
+              "    {\"file\": \"pictures/bars.vsp\", \"ok\": true},\n"
+              "    {\"file\": \"cut.alk\", \"ok\": false, \"members\": 5, \"table_whole\": true, \"damaged\": ["
+              "{\"name\": \"cut_004.dat\", \"damage\": \"the member lies beyond the end of the archive (7045 of 13366 "
+              "bytes there)\"}, {\"name\": \"cut_005.dat\", \"damage\": \"the member lies beyond the end of the archive "
+              "(0 of 14556 bytes there)\"}]},\n"
+              "    {\"file\": \"cut1_sunset.qnt\", \"ok\": false, \"damage\": \"the data ends early (12288 of 12288 "
+              "pixels decoded)\"}\n"
+              "  ]}\n");
+    // A tree: the files of ours, each damaged one named.
+    const Outcome tree = torva({"test", "-r", "damagedtree"});
+    EXPECT_EQ(tree.status, 1);
+    EXPECT_EQ(tree.out, "damagedtree/a.qnt: ok\n");
+    EXPECT_EQ(tree.err, "torva: damagedtree/b.qnt: damaged: the data ends early (0 of 12288 pixels decoded)\n");
+}
 
 TEST_F(NativeRun, TheSampleMakerAnswersHelpWithoutMakingAnything) {
     const Outcome run = Tool(Quote(TORVA_SAMPLES_TOOL), false).run(work_, {"--help"});
@@ -980,6 +1073,16 @@ TEST_F(BothBuilds, EveryCommandGivesTheSameBytes) {
         {"damage", {"convert", "corrupt.qnt", "cut_checker.pms", "cut_bars.vsp", "cut.ald", "-o", "out"}, nullptr},
         {"damage kept", {"convert", "cut_checker.pms", "cut_bars.vsp", "-o", "out", "--keep-damaged"}, nullptr},
         {"damage told", {"info", "corrupt.qnt", "cut_sunset.qnt", "cut.ald"}, nullptr},
+        {"cut archive told", {"list", "cut.alk", "samples.alk"}, nullptr},
+        {"test help", {"help", "test"}, nullptr},
+        {"test good", {"test", "pictures/sunset.qnt", "pictures/ring_alpha.qnt", "pictures/checker.pms",
+                       "pictures/gradient16.pms", "pictures/disc16_alpha.pms", "pictures/bars.vsp", "samples.ald",
+                       "samples.alk", "large.qnt"}, nullptr},
+        {"test damaged", {"test", "corrupt.qnt", "cut_sunset.qnt", "cut1_sunset.qnt", "cut1_ring_alpha.qnt",
+                          "cut_checker.pms", "cut_bars.vsp", "badpic.ald", "damaged.ald", "cut.ald", "cut.alk",
+                          "broken.qnt", "notes.txt"}, nullptr},
+        {"test json tree", {"test", "--json", "-r", "damagedtree", "tree"}, nullptr},
+        {"convert a damaged tree", {"convert", "-r", "damagedtree", "-o", "out", "--keep-damaged"}, nullptr},
     };
     CompareBuilds(*windows_, cases);
 }

@@ -12,15 +12,18 @@ namespace torva {
 namespace {
 
 // What the decode of a picture's bytes finds wrong with it; empty when it is
-// whole or is no picture (`picture` then false).
-std::string DecodeDamage(const std::string& bytes, const std::string& libraryName, bool& picture) {
+// whole or is no picture (`picture` then false). Running out of memory says
+// nothing about the file: it is reported as a failure of its own.
+std::string DecodeDamage(const std::string& bytes, const std::string& libraryName, bool& picture,
+                         const std::string& what, Messages& messages) {
     const torvasoft::Picture decoded =
         torvasoft::Decode(bytes.data(), bytes.size(), libraryName.c_str(), TORVASOFT_AS_STORED_FULL);
     picture = decoded.status != torvasoft::Status::NotRecognised &&
               decoded.status != torvasoft::Status::InvalidArgument;
     if (!picture) return std::string();
     if (decoded.status == torvasoft::Status::OutOfMemory && decoded.layout.width != 0 && decoded.layout.height != 0) {
-        return std::string();  // says nothing about the file; reported apart
+        messages.fail(what, "out of memory while decoding");
+        return std::string();
     }
     const std::string damage = PictureDamage(decoded);
     if (!damage.empty()) return damage;
@@ -28,7 +31,7 @@ std::string DecodeDamage(const std::string& bytes, const std::string& libraryNam
     return std::string();
 }
 
-// Collects the messages of one member, to count and keep them for the JSON
+// Collects the failures of one file or member, to count and keep them for the JSON
 // document, and passes them on.
 class MemberMessages final : public Messages {
 public:
@@ -77,7 +80,9 @@ int RunTest(Session& session) {
             if (!input.read(0, static_cast<size_t>(file.size), bytes)) {
                 damage = "cannot be read whole";
             } else {
-                damage = DecodeDamage(bytes, file.libraryName, picture);
+                MemberMessages messages(reporter);
+                damage = DecodeDamage(bytes, file.libraryName, picture, source.display, messages);
+                if (damage.empty() && !messages.lines().empty()) continue;  // out of memory, reported
             }
             if (!damage.empty()) reporter.fail(source.display, "damaged: " + damage);
             if (options.json) {
@@ -103,7 +108,7 @@ int RunTest(Session& session) {
             std::string bytes;
             if (session.readMember(file, input, member, bytes, false, messages)) {
                 bool picture = false;
-                const std::string damage = DecodeDamage(bytes, member.raw, picture);
+                const std::string damage = DecodeDamage(bytes, member.raw, picture, what, messages);
                 if (!damage.empty()) {
                     messages.fail(what, "damaged: " + damage);
                 } else if (!picture && IsPictureName(member.name)) {

@@ -164,6 +164,8 @@ done
 mkdir "$scratch/source"
 tar -xzf "$tarball" -C "$scratch/source"
 (
+  # A fresh shell's environment: not the unpacked .deb's pkg-config paths.
+  unset PKG_CONFIG_PATH PKG_CONFIG_SYSROOT_DIR
   cd "$scratch/source/torvasoft-${version}"
   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTORVA_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr/local >/dev/null
   cmake --build build -j2 >/dev/null

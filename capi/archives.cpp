@@ -9,6 +9,7 @@
 #include "formats/archive_layout.h"
 #include "formats/archive_table.h"
 #include "formats/file_names.h"
+#include "capi/member_extension.h"
 #include "capi/statuses.h"
 #include "torvasoft/torvasoft.h"
 
@@ -35,22 +36,38 @@ uint32_t ReadThroughCaller(void* context, uint32_t offset, void* buffer, uint32_
 }
 
 // Members go into the caller's array while it has room; the rest are only
-// counted.
+// counted, and their bytes never read.
 struct MemberWriter {
     torvasoft_member* members;
     size_t capacity;
     size_t found;
+    bool alk;
+    torva::archive::ArchiveSource source;  // where ALK members are read to name them
+    torva::capi::MemberKinds kinds;
+    bool outOfMemory;
 };
 
 void WriteMember(void* context, const Member& from) {
     auto* writer = static_cast<MemberWriter*>(context);
+    // The count ends with the member that could not be named.
+    if (writer->outOfMemory) return;
     if (writer->found < writer->capacity) {
         torvasoft_member& to = writer->members[writer->found];
         std::memset(&to, 0, sizeof to);
-        // Kept below the terminator of the name field.
-        const size_t nameBytes = strnlen(from.name, sizeof to.raw_name - 1);
-        std::memcpy(to.raw_name, from.name, nameBytes);
-        to.raw_name_size = nameBytes;
+        if (writer->alk) {
+            // The made-up name takes the extension of what the bytes are.
+            const char* extension = writer->kinds.extensionOf(writer->source, from.position, from.size);
+            if (extension == nullptr) {
+                writer->outOfMemory = true;
+                return;
+            }
+            to.raw_name_size = torva::capi::NameWithExtension(from.name, extension, to.raw_name, sizeof to.raw_name);
+        } else {
+            // Kept below the terminator of the name field.
+            const size_t nameBytes = strnlen(from.name, sizeof to.raw_name - 1);
+            std::memcpy(to.raw_name, from.name, nameBytes);
+            to.raw_name_size = nameBytes;
+        }
         to.position = from.position;
         // Sign-extended first: a stored size of 2 GiB or more reads as negative.
         to.size = static_cast<uint64_t>(int64_t{from.size});
@@ -77,9 +94,10 @@ torvasoft_status List(const char* name, CallerSource caller, int* kind, torvasof
     const TableRead read = table.read(headSpan, format, source);
     // A head that detection took but whose table cannot be read at all.
     if (read == TableRead::NoTable) return TORVASOFT_TRUNCATED;
-    MemberWriter writer{members, capacity, 0};
+    MemberWriter writer{members, capacity, 0, format == torva::Format::Alk, source, {}, false};
     table.walk(stem, source, MemberSink{WriteMember, &writer});
     if (count != nullptr) *count = writer.found;
+    if (writer.outOfMemory) return TORVASOFT_OUT_OF_MEMORY;
     const torvasoft_status status = torva::capi::ToC(table.status());
     if (status == TORVASOFT_COMPLETE && writer.found > capacity) return TORVASOFT_BUFFER_TOO_SMALL;
     return status;

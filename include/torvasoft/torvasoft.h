@@ -236,7 +236,9 @@ typedef size_t (*torvasoft_read_fn)(void* context, uint64_t offset, void* buffer
 #define TORVASOFT_NAME_BYTES 256
 
 typedef struct torvasoft_member {
-    char raw_name[TORVASOFT_NAME_BYTES]; /* the stored name's bytes, NUL-terminated */
+    /* ALD: the stored name's bytes. ALK, which stores no names: one made up
+     * as STEM_NNN.EXT (see torvasoft_list). NUL-terminated. */
+    char raw_name[TORVASOFT_NAME_BYTES];
     size_t raw_name_size;                /* its length, without the terminator */
     uint64_t position;                   /* where the member's bytes start in the archive */
     uint64_t size;                       /* how many bytes it has */
@@ -245,7 +247,17 @@ typedef struct torvasoft_member {
 } torvasoft_member;
 
 /* Lists an archive read through `read`, with the members the viewer plug-in
- * lists, in its order. `kind` (may be NULL) receives the archive's kind, or
+ * lists, in its order. ALK members are named STEM_NNN.EXT: STEM the
+ * archive's name without its extension (cut to 259 bytes), NNN the member's
+ * number of at least three digits, EXT what its bytes are: ".qnt" or ".pms"
+ * when its head passes that format's header test (also when its streams are
+ * cut), ".vsp" when its head passes the VSP rectangle test and it decodes
+ * whole as VSP, ".dat" otherwise. Naming a member reads its first 64 bytes,
+ * and for a VSP candidate its first 384058 (58 + 3 x 4 x 80 x 400: the most
+ * any VSP stream needs but for repeats of a command that produces nothing),
+ * with a scratch of about 0.5 MiB; only members within `capacity` are read.
+ * (The plug-in's own listing names every ALK member .dat.)
+ * `kind` (may be NULL) receives the archive's kind, or
  * TORVASOFT_KIND_NONE with NOT_RECOGNISED. `count` receives how many members
  * were read before any problem, even when more than `capacity`; the first
  * `capacity` of them are written to `members` (which may be NULL when

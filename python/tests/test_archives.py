@@ -23,7 +23,11 @@ def test_members_and_bytes_agree_with_torva(samples, tmp_path, archive):
         assert len(members) == len(told["members"]) > 0
         for member, expected in zip(members, told["members"]):
             assert member.name == expected["name"]
-            assert member.raw_name.hex() == expected["raw_name"]
+            if told["kind"] == "alk":
+                # An ALK stores no names: torva shows no raw bytes for the made-up one.
+                assert expected["raw_name"] is None and member.raw_name == member.name.encode("ascii")
+            else:
+                assert member.raw_name.hex() == expected["raw_name"]
             assert (member.position, member.size) == (expected["position"], expected["size"])
             if expected["time"] is None:
                 assert member.time is None

@@ -14,9 +14,12 @@ namespace {
 
 std::string Number(uint64_t value) { return std::to_string(value); }
 
-std::string MemberJson(const Member& member, int64_t offset) {
-    return "{\"name\": " + JsonString(member.name) + ", \"raw_name\": \"" + HexBytes(member.raw) +
-           "\", \"position\": " + Number(member.position) + ", \"size\": " + Number(member.size) + ", \"time\": " +
+// `stored`: the archive stores its members' names (ALD); an ALK's are made
+// up, and have no raw bytes to show.
+std::string MemberJson(const Member& member, int64_t offset, bool stored) {
+    return "{\"name\": " + JsonString(member.name) +
+           ", \"raw_name\": " + (stored ? "\"" + HexBytes(member.raw) + "\"" : std::string("null")) +
+           ", \"position\": " + Number(member.position) + ", \"size\": " + Number(member.size) + ", \"time\": " +
            (member.hasTime ? "\"" + FormatLocalTime(member.localTime, offset) + "\"" : std::string("null")) + "}";
 }
 
@@ -26,7 +29,7 @@ std::string ArchiveJson(const Examined& file, const std::vector<Member>& members
                        (file.archiveKind == TORVASOFT_KIND_ALD ? "ald" : "alk") + "\", \"size\": " + Number(file.size) +
                        (damage.empty() ? std::string() : ", \"damage\": " + JsonString(damage)) + ", \"members\": [";
     for (size_t i = 0; i < members.size(); ++i) {
-        json += (i == 0 ? "\n      " : ",\n      ") + MemberJson(members[i], offset);
+        json += (i == 0 ? "\n      " : ",\n      ") + MemberJson(members[i], offset, file.archiveKind == TORVASOFT_KIND_ALD);
     }
     return json + (members.empty() ? "]}" : "\n    ]}");
 }

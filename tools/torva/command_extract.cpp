@@ -78,7 +78,9 @@ int RunExtract(Session& session) {
         const Member& member = *chosen[i];
         const std::string label = archive + ": " + member.name;
         progress.update(i, member.name);
-        const std::string outPath = JoinPath(options.output, names.claim("", MappedFileName(label, member.name, reporter)));
+        std::string note;
+        const std::string outPath = JoinPath(options.output, ClaimOutputName(names, "", member.name, note));
+        if (!note.empty()) reporter.note(label, note);
         if (!MayWrite(outPath, options.existing, reporter)) continue;
         std::string bytes;
         if (!session.readMember(file, input, member, bytes, options.keepDamaged, reporter)) continue;

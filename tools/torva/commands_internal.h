@@ -29,8 +29,14 @@ bool MayWrite(const std::string& path, Existing existing, Messages& messages);
 bool WriteOutput(const std::string& path, const std::string& bytes, Existing existing, const std::string& label,
                  Messages& messages);
 
-// The file name for a member's (or file's) name, reporting a change once.
-std::string MappedFileName(const std::string& label, const std::string& name, Messages& messages);
+// The one rule for output names in every command that writes files: the
+// output file name for `name` (a member's or a file's) in `directory` (a
+// '/'-separated path under the output, as NameRegistry takes it), made safe (FileNameFor) and numbered
+// "~2", "~3"... when an earlier output of the run has it already. `note`
+// receives what was changed and why, in one message, or is left empty; the
+// caller reports it once, as a note, when it writes the file.
+std::string ClaimOutputName(NameRegistry& names, const std::string& directory, const std::string& name,
+                            std::string& note);
 
 // True for the picture extensions .qnt, .pms and .vsp.
 bool IsPictureName(const std::string& name);

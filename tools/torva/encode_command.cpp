@@ -1,6 +1,5 @@
 // torva encode: PNG or BMP pictures to QNT, PMS or VSP.
 #include <cstdio>
-#include <set>
 
 #include "author/picture_encoder.h"
 #include "author/picture_reader.h"
@@ -126,7 +125,7 @@ int RunEncode(const Options& given, Reporter& reporter) {
         return ExitFailed;
     }
 
-    std::set<std::string> written;
+    NameRegistry written;
     auto fail = [&](const std::string& what, const std::string& why) { reporter.fail(what, why); };
     for (const std::string& input : inputs) {
         InputFile file;
@@ -170,11 +169,13 @@ int RunEncode(const Options& given, Reporter& reporter) {
         if (report.rounded) {
             reporter.note(input, "note: colours rounded to 5-6-5, the precision of 16-bit PMS");
         }
-        const std::string target = toFile ? output : JoinPath(directory, ReplaceExtension(BaseName(input), format.extension));
-        if (!written.insert(target).second) {
-            fail(input, "would write " + target + " a second time in this run");
-            continue;
-        }
+        // Two inputs of one name (a.png and a.bmp, or a.png in two folders)
+        // are told apart as convert and extract do.
+        std::string note;
+        const std::string target =
+            toFile ? output
+                   : JoinPath(directory, ClaimOutputName(written, "", ReplaceExtension(BaseName(input), format.extension), note));
+        if (!note.empty()) reporter.note(input, note);
         StagedFile staged;
         bool existed = false;
         error.clear();

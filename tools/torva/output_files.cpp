@@ -37,11 +37,17 @@ bool WriteOutput(const std::string& path, const std::string& bytes, Existing exi
     return false;
 }
 
-std::string MappedFileName(const std::string& label, const std::string& name, Messages& messages) {
+std::string ClaimOutputName(NameRegistry& names, const std::string& directory, const std::string& name,
+                            std::string& note) {
     std::string why;
-    const std::string mapped = FileNameFor(name, why);
-    if (!why.empty()) messages.note(label, "written as " + mapped + " (the name " + why + ")");
-    return mapped;
+    const std::string safe = FileNameFor(name, why);
+    const std::string claimed = names.claim(directory, safe);
+    std::string reasons = why.empty() ? std::string() : "the name " + why;
+    if (claimed != safe) {
+        reasons += (reasons.empty() ? "" : "; ") + safe + " is the name of an earlier output";
+    }
+    note = reasons.empty() ? std::string() : "written as " + claimed + " (" + reasons + ")";
+    return claimed;
 }
 
 bool IsPictureName(const std::string& name) {

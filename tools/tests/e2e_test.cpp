@@ -382,10 +382,10 @@ TEST_F(NativeRun, ListShowsPositionSizeTimeAndNameInFourFields) {
     EXPECT_EQ(members, 8);
 
     // Several archives: each line starts with its archive. ALK keeps no time
-    // stamps; its members are named after the archive.
+    // stamps; its members are named after the archive and what they are.
     const Outcome both = torva({"list", "samples.alk", "samples.ald"});
     ASSERT_EQ(both.status, 0) << both.err;
-    EXPECT_NE(both.out.find("samples.alk:         56       1551 -                   samples_001.dat\n"),
+    EXPECT_NE(both.out.find("samples.alk:         56       1551 -                   samples_001.qnt\n"),
               std::string::npos) << both.out;
     EXPECT_NE(both.out.find("samples.ald:        800       1551 2024-05-01T18:00:00 sunset.qnt\n"),
               std::string::npos) << both.out;
@@ -717,7 +717,8 @@ TEST_F(NativeRun, TreesAreWalkedKeepingTheirShape) {
          "gameA/cg/bars.png\ngameA/cg/ring_alpha.png\ngameA/cg/sunset.png\ngameA/cg/\xE8\xA1\xA8\xE7\xB4\x99.png\ngameA/pic.png\n"
          "gameB/pic.png\ngameB/\xE8\xA1\xA8\xE7\xB4\x99/\xE7\xB5\xB5.png\n", ""},
         {{"convert", "-r", "tree", "-m", "*.qnt", "-m", "bars.vsp", "--flat", "-o", "out"}, 0,
-         "bars.png\npic.png\npic~2.png\nring_alpha.png\nsunset.png\n\xE7\xB5\xB5.png\n\xE8\xA1\xA8\xE7\xB4\x99.png\n", ""},
+         "bars.png\npic.png\npic~2.png\nring_alpha.png\nsunset.png\n\xE7\xB5\xB5.png\n\xE8\xA1\xA8\xE7\xB4\x99.png\n",
+         "torva: tree/gameB/pic.vsp: written as pic~2.png (pic.png is the name of an earlier output)\n"},
         {{"convert", "tree", "-o", "out"}, 1, "", "torva: tree: is a directory (-r walks directories)\n"},
     };
     for (const Case& c : cases) {
@@ -801,8 +802,7 @@ TEST_F(NativeRun, JsonDescribesArchivesAndPictures) {
     const char* expected[] = {
         "{\"name\": \"\xE8\xA1\xA8\xE7\xB4\x99.qnt\", \"raw_name\": \"955c8e862e716e74\", \"position\": 43296, \"size\": 1551, "
         "\"time\": \"2024-05-01T18:06:00+09:00\"}",
-        "{\"name\": \"samples_001.dat\", \"raw_name\": \"73616d706c65735f3030312e646174\", \"position\": 56, "
-        "\"size\": 1551, \"time\": null}",
+        "{\"name\": \"samples_001.qnt\", \"raw_name\": null, \"position\": 56, \"size\": 1551, \"time\": null}",
         "{\"file\": \"samples.ald\", \"kind\": \"ald\", \"size\": ",
         "{\"file\": \"pictures/ring_alpha.qnt\", \"kind\": \"qnt\", \"size\": 5448, \"width\": 96, \"height\": 96, "
         "\"depth\": 32}",
@@ -936,7 +936,7 @@ TEST_F(NativeRun, TestDecodesEverythingAndNamesEachDamagedOne) {
         {"badpic.ald", "torva: badpic.ald: bad.qnt: damaged: not a picture that torva can read\n"},
         {"damaged.ald", "torva: damaged.ald: cut.qnt: damaged: the member lies beyond the end of the archive ("},
         {"cut.alk",
-         "torva: cut.alk: cut_004.dat: damaged: the member lies beyond the end of the archive (7045 of 13366 bytes "
+         "torva: cut.alk: cut_004.pms: damaged: the member lies beyond the end of the archive (7045 of 13366 bytes "
          "there)\ntorva: cut.alk: cut_005.dat: damaged: the member lies beyond the end of the archive (0 of 14556 "
          "bytes there)\n"},
         {"cut.ald", "torva: cut.ald: damaged: the data ends early in the member table ("},
@@ -954,7 +954,7 @@ TEST_F(NativeRun, TestDecodesEverythingAndNamesEachDamagedOne) {
               "{\"files\": [\n"
               "    {\"file\": \"pictures/bars.vsp\", \"ok\": true},\n"
               "    {\"file\": \"cut.alk\", \"ok\": false, \"members\": 5, \"table_whole\": true, \"damaged\": ["
-              "{\"name\": \"cut_004.dat\", \"damage\": \"the member lies beyond the end of the archive (7045 of 13366 "
+              "{\"name\": \"cut_004.pms\", \"damage\": \"the member lies beyond the end of the archive (7045 of 13366 "
               "bytes there)\"}, {\"name\": \"cut_005.dat\", \"damage\": \"the member lies beyond the end of the archive "
               "(0 of 14556 bytes there)\"}]},\n"
               "    {\"file\": \"cut1_sunset.qnt\", \"ok\": false, \"damage\": \"the data ends early (12288 of 12288 "

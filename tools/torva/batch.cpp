@@ -25,9 +25,9 @@ private:
 
 class Runner {
 public:
-    Runner(const std::vector<std::string>& labels, Reporter& reporter)
-        : labels_(labels), reporter_(reporter), held_(labels.size()), done_(labels.size(), false),
-          progress_(labels.size(), StandardErrorIsTerminal()) {
+    Runner(const std::vector<std::string>& labels, const std::vector<bool>& counted, Reporter& reporter)
+        : labels_(labels), counted_(counted), reporter_(reporter), held_(labels.size()), done_(labels.size(), false),
+          progress_(static_cast<size_t>(std::count(counted.begin(), counted.end(), true)), StandardErrorIsTerminal()) {
         reporter_.setProgress(&progress_);
     }
     ~Runner() {
@@ -46,12 +46,12 @@ private:
     void finished(size_t i) {
         std::lock_guard<std::mutex> hold(lock_);
         done_[i] = true;
-        ++completed_;
         while (printed_ < labels_.size() && done_[printed_]) held_[printed_++].release(reporter_);
-        progress_.update(completed_, labels_[i]);
+        if (i < counted_.size() && counted_[i]) progress_.update(++completed_, labels_[i]);
     }
 
     const std::vector<std::string>& labels_;
+    const std::vector<bool>& counted_;
     Reporter& reporter_;
     std::vector<HeldMessages> held_;
     std::vector<bool> done_;
@@ -64,9 +64,9 @@ private:
 
 }  // namespace
 
-void RunBatch(const std::vector<std::string>& labels, unsigned threads, Reporter& reporter,
-              const std::function<void(size_t, Messages&)>& work) {
-    Runner runner(labels, reporter);
+void RunBatch(const std::vector<std::string>& labels, const std::vector<bool>& counted, unsigned threads,
+              Reporter& reporter, const std::function<void(size_t, Messages&)>& work) {
+    Runner runner(labels, counted, reporter);
     const size_t helpers = std::min<size_t>(threads, labels.size()) - (labels.empty() ? 0 : 1);
     std::vector<std::thread> pool;
     for (size_t i = 0; i < helpers; ++i) {

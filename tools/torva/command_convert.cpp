@@ -23,6 +23,8 @@ namespace {
 struct Input {
     Examined file;
     std::vector<Member> members;
+    std::vector<bool> named;  // for each member: chosen by its exact name with --member
+    std::string folderNote;   // how the archive's folder was renamed, if it was
     std::mutex lock;
     std::shared_ptr<InputFile> reader;
     size_t pending = 0;  // members still to convert
@@ -33,7 +35,17 @@ struct Job {
     const Member* member;  // null for a picture file
     std::string label;
     std::string outPath;   // empty: standard output
+    std::string note;      // how the output name was changed, told when it is written
+    bool named = false;    // a member named exactly with --member: it must be a picture
 };
+
+// Whether a job is a picture as far as names tell before anything is read:
+// a picture file, a member with a picture's extension (ALK members are
+// named by what their bytes are) or one asked for by name. Other members of
+// an ALD may still turn out to be pictures, but they are not counted as such.
+bool CountsAsPicture(const Job& job) {
+    return job.member == nullptr || job.named || IsPictureName(job.member->name);
+}
 
 class Converter {
 public:
@@ -62,8 +74,7 @@ public:
             if (!read) return;
             libraryName = job.member->raw;
         }
-        const bool mustBePicture = job.member == nullptr || IsPictureName(job.member->name);
-        convert(job, bytes, libraryName, mustBePicture, messages);
+        convert(job, bytes, libraryName, messages);
     }
 
 private:
@@ -86,15 +97,18 @@ private:
         if (--input.pending == 0) input.reader.reset();
     }
 
-    void convert(const Job& job, const std::string& bytes, const std::string& libraryName, bool mustBePicture,
-                 Messages& messages) {
+    void convert(const Job& job, const std::string& bytes, const std::string& libraryName, Messages& messages) {
         const Options& options = session_.options();
         // The pixel formats of the bitmaps a viewer gets: 16-bit PMS in full
         // colour unless BMP at 16 bits is asked for.
         const int request = options.depth != 16 ? TORVASOFT_AS_STORED_FULL : TORVASOFT_AS_STORED;
         const torvasoft::Picture picture = torvasoft::Decode(bytes.data(), bytes.size(), libraryName.c_str(), request);
         if (picture.status == torvasoft::Status::NotRecognised || picture.status == torvasoft::Status::InvalidArgument) {
-            if (mustBePicture) messages.fail(job.label, "not a picture that torva can read");
+            if (CountsAsPicture(job)) {
+                messages.fail(job.label, "not a picture that torva can read");
+            } else if (options.verbose) {
+                messages.print(job.label + ": not a picture; not converted", 0);
+            }
             return;
         }
         const std::string found = PictureDamage(picture);
@@ -122,6 +136,7 @@ private:
             if (!WriteStandardOutput(output)) messages.fail("standard output", "cannot write");
             return;
         }
+        if (!job.note.empty()) messages.note(job.label, job.note);
         if (WriteOutput(job.outPath, output, options.existing, job.label, messages) && options.verbose) {
             messages.print(job.label + " -> " + job.outPath, 0);
         }
@@ -145,11 +160,15 @@ std::vector<std::unique_ptr<Input>> Gather(Session& session) {
             std::vector<Member> members;
             if (!session.listMembers(input->file, reader, members)) continue;
             for (Member& member : members) {
-                bool take = options.members.empty();
+                bool take = options.members.empty(), named = false;
                 for (size_t i = 0; i < options.members.size(); ++i) {
-                    if (MatchesPattern(options.members[i], member.name)) take = matched[i] = true;
+                    if (!MatchesPattern(options.members[i], member.name)) continue;
+                    take = matched[i] = true;
+                    named = named || options.members[i].find_first_of("*?[") == std::string::npos;
                 }
-                if (take) input->members.push_back(member);
+                if (!take) continue;
+                input->members.push_back(member);
+                input->named.push_back(named);
             }
         }
         inputs.push_back(std::move(input));
@@ -163,31 +182,33 @@ std::vector<std::unique_ptr<Input>> Gather(Session& session) {
 // Where each picture goes: the directory under -o and the file name.
 void NameOutputs(Session& session, std::vector<std::unique_ptr<Input>>& inputs, std::vector<Job>& jobs) {
     const Options& options = session.options();
-    Reporter& reporter = session.reporter();
     const std::string extension = "." + options.format;
     NameRegistry names, folders;
     for (size_t i = 0; i < inputs.size(); ++i) {
-        const Examined& file = inputs[i]->file;
+        Input& input = *inputs[i];
+        const Examined& file = input.file;
         const std::string directory = options.flat ? std::string() : file.source.relativeDir;
         if (file.archiveKind == 0) {
-            const std::string name = names.claim(
-                directory, MappedFileName(file.source.display, ReplaceExtension(file.source.name, extension), reporter));
-            jobs.push_back(Job{i, nullptr, file.source.display, directory.empty() ? name : directory + "/" + name});
+            Job job{i, nullptr, file.source.display, "", "", false};
+            const std::string name =
+                ClaimOutputName(names, directory, ReplaceExtension(file.source.name, extension), job.note);
+            job.outPath = directory.empty() ? name : directory + "/" + name;
+            jobs.push_back(job);
             continue;
         }
         // An archive's members go into a folder named after it, one folder
         // for each archive even when two share a name but for the extension.
         std::string folder = directory;
         if (!options.flat) {
-            const std::string own =
-                folders.claim(directory, MappedFileName(file.source.display, StemOf(file.source.name), reporter));
+            const std::string own = ClaimOutputName(folders, directory, StemOf(file.source.name), input.folderNote);
             folder = directory.empty() ? own : directory + "/" + own;
         }
-        for (const Member& member : inputs[i]->members) {
-            const std::string label = file.source.display + ": " + member.name;
-            const std::string name =
-                names.claim(folder, MappedFileName(label, ReplaceExtension(member.name, extension), reporter));
-            jobs.push_back(Job{i, &member, label, folder.empty() ? name : folder + "/" + name});
+        for (size_t m = 0; m < input.members.size(); ++m) {
+            const Member& member = input.members[m];
+            Job job{i, &member, file.source.display + ": " + member.name, "", "", input.named[m]};
+            const std::string name = ClaimOutputName(names, folder, ReplaceExtension(member.name, extension), job.note);
+            job.outPath = folder.empty() ? name : folder + "/" + name;
+            jobs.push_back(job);
         }
     }
 }
@@ -220,8 +241,7 @@ int RunConvert(Session& session) {
         // names say they are no picture do not count.
         std::vector<Job> pictures;
         for (const Job& job : jobs) {
-            const bool ald = inputs[job.input]->file.archiveKind == TORVASOFT_KIND_ALD;
-            if (job.member == nullptr || !ald || IsPictureName(job.member->name)) pictures.push_back(job);
+            if (CountsAsPicture(job)) pictures.push_back(job);
         }
         if (pictures.size() != 1) {
             reporter.fail(options.toStandardOutput ? "standard output" : options.output,
@@ -230,8 +250,14 @@ int RunConvert(Session& session) {
         }
         jobs = pictures;
         jobs[0].outPath = options.toStandardOutput ? std::string() : options.output;
+        jobs[0].note.clear();
     } else {
         for (Job& job : jobs) job.outPath = UnderOutput(options.output, job.outPath);
+        for (const auto& input : inputs) {
+            if (!input->folderNote.empty() && !input->members.empty()) {
+                reporter.note(input->file.source.display, input->folderNote);
+            }
+        }
     }
 
     // Outputs that exist are refused or skipped before any work.
@@ -240,13 +266,16 @@ int RunConvert(Session& session) {
         if (job.outPath.empty() || MayWrite(job.outPath, options.existing, reporter)) work.push_back(job);
     }
     std::vector<std::string> labels;
+    std::vector<bool> counted;
     for (const Job& job : work) {
         labels.push_back(job.label);
+        counted.push_back(CountsAsPicture(job));
         if (job.member != nullptr) ++inputs[job.input]->pending;
     }
     Converter converter(session, inputs);
     const unsigned threads = options.jobs != 0 ? options.jobs : CoreCount();
-    RunBatch(labels, threads, reporter, [&](size_t i, Messages& messages) { converter.run(work[i], messages); });
+    RunBatch(labels, counted, threads, reporter,
+             [&](size_t i, Messages& messages) { converter.run(work[i], messages); });
     return reporter.failed() ? ExitFailed : ExitOk;
 }
 

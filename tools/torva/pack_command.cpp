@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <new>
 
@@ -17,6 +18,14 @@ namespace torva {
 namespace {
 
 int Usage(const std::string& message) { return UsageError("pack", message); }
+
+// ASCII letters lowered; UTF-8 bytes of other characters are all above 0x7F.
+std::string AsciiLower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    }
+    return text;
+}
 
 // Byte order, except that runs of digits compare as numbers (so that
 // x_2.dat comes before x_10.dat).
@@ -172,11 +181,21 @@ int RunPack(const Options& options, Reporter& reporter) {
     // Every member is checked before anything is written.
     std::vector<std::string> names(inputs.size());
     std::vector<author::PackMember> members(inputs.size());
+    std::map<std::string, std::string> taken;  // ALD names as compared, to the first file of each
     for (size_t i = 0; i < inputs.size(); ++i) {
         members[i].size = inputs[i].facts.size;
         members[i].fileTime = inputs[i].facts.fileTime;
         if (!ald) continue;
         const std::string name = BaseName(inputs[i].path);
+        // Two members of one name could not both be found, extracted or
+        // told apart: the tool matches ALD names without regard to ASCII
+        // case, so that is how they must differ. (An ALK stores no names.)
+        const auto first = taken.emplace(AsciiLower(name), inputs[i].path);
+        if (!first.second) {
+            collector.fail(inputs[i].path, "would be a second member named " + name + ", after " +
+                                               first.first->second + " (ALD names differ in more than ASCII case)");
+            continue;
+        }
         if (!NameToCodePage932(name, names[i])) {
             collector.fail(inputs[i].path, "its name cannot be written in code page 932, as ALD names are");
             continue;

@@ -10,6 +10,7 @@
 
 #include "tools/torva/bitmap_view.h"
 #include "tools/torva/commands.h"
+#include "tools/torva/commands_internal.h"
 #include "tools/torva/file_times.h"
 #include "tools/torva/glob.h"
 #include "tools/torva/json.h"
@@ -271,6 +272,31 @@ TEST(NameRegistry, NumbersRepeatedNamesIgnoringCaseWithinADirectory) {
         EXPECT_EQ(names.claim(claim[0].first, claim[0].second), claim[1].second)
             << claim[0].first << "/" << claim[0].second;
     }
+}
+
+TEST(ClaimOutputName, SaysOnceWhatWasChangedAndWhy) {
+    torva::NameRegistry names;
+    struct Case {
+        const char* name;
+        const char* claimed;
+        const char* note;
+    } cases[] = {
+        {"a.png", "a.png", ""},
+        {"A.PNG", "A~2.PNG", "written as A~2.PNG (A.PNG is the name of an earlier output)"},
+        {"a:b.png", "a_b.png", "written as a_b.png (the name has characters a file name cannot have)"},
+        {"a?b.png", "a_b~2.png",
+         "written as a_b~2.png (the name has characters a file name cannot have; a_b.png is the name of an earlier "
+         "output)"},
+        {"CON.png", "_CON.png", "written as _CON.png (the name is reserved on Windows)"},
+    };
+    for (const Case& c : cases) {
+        std::string note = "left over";
+        EXPECT_EQ(torva::ClaimOutputName(names, "", c.name, note), c.claimed) << c.name;
+        EXPECT_EQ(note, c.note) << c.name;
+    }
+    std::string note;
+    EXPECT_EQ(torva::ClaimOutputName(names, "", "a.png", note, "shown as"), "a~3.png");
+    EXPECT_EQ(note, "shown as a~3.png (a.png is the name of an earlier output)");
 }
 
 TEST(FormatLocalTime, CountsFrom1601) {

@@ -34,9 +34,10 @@ bool WriteOutput(const std::string& path, const std::string& bytes, Existing exi
 // '/'-separated path under the output, as NameRegistry takes it), made safe (FileNameFor) and numbered
 // "~2", "~3"... when an earlier output of the run has it already. `note`
 // receives what was changed and why, in one message, or is left empty; the
-// caller reports it once, as a note, when it writes the file.
+// caller reports it once, as a note, when it writes the file. `how` begins
+// the note ("shown as" for the files of a mount).
 std::string ClaimOutputName(NameRegistry& names, const std::string& directory, const std::string& name,
-                            std::string& note);
+                            std::string& note, const char* how = "written as");
 
 // True for the picture extensions .qnt, .pms and .vsp.
 bool IsPictureName(const std::string& name);

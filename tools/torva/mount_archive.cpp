@@ -112,9 +112,9 @@ bool MountedArchive::open(const std::string& path, bool pngs, std::string& error
         MountEntry entry;
         entry.rawName.assign(member.raw_name, member.raw_name_size);
         const std::string decoded = DecodeMemberName(entry.rawName, NameMode::Cp932);
-        std::string why;
-        entry.name = names.claim("", FileNameFor(decoded, why));
-        if (!why.empty()) notes.push_back(decoded + ": shown as " + entry.name + " (the name " + why + ")");
+        std::string note;
+        entry.name = ClaimOutputName(names, "", decoded, note, "shown as");
+        if (!note.empty()) notes.push_back(decoded + ": " + note);
         entry.position = member.position;
         entry.size = member.position > fileSize_ ? 0 : std::min(member.size, fileSize_ - member.position);
         if (entry.size < member.size) notes.push_back(entry.name + ": cut short by the archive's end");
@@ -139,8 +139,9 @@ bool MountedArchive::open(const std::string& path, bool pngs, std::string& error
             entry.png = true;
             entry.member = i;
             entry.size = 0;
-            std::string why;
-            entry.name = names.claim("", FileNameFor(entries_[i].name + ".png", why));
+            std::string note;
+            entry.name = ClaimOutputName(names, "", entries_[i].name + ".png", note, "shown as");
+            if (!note.empty()) notes.push_back(entries_[i].name + ": its picture " + note);
             entries_.push_back(entry);
         }
     }

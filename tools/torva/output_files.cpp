@@ -38,7 +38,7 @@ bool WriteOutput(const std::string& path, const std::string& bytes, Existing exi
 }
 
 std::string ClaimOutputName(NameRegistry& names, const std::string& directory, const std::string& name,
-                            std::string& note) {
+                            std::string& note, const char* how) {
     std::string why;
     const std::string safe = FileNameFor(name, why);
     const std::string claimed = names.claim(directory, safe);
@@ -46,7 +46,7 @@ std::string ClaimOutputName(NameRegistry& names, const std::string& directory, c
     if (claimed != safe) {
         reasons += (reasons.empty() ? "" : "; ") + safe + " is the name of an earlier output";
     }
-    note = reasons.empty() ? std::string() : "written as " + claimed + " (" + reasons + ")";
+    note = reasons.empty() ? std::string() : how + (" " + claimed) + " (" + reasons + ")";
     return claimed;
 }
 

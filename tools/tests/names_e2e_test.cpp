@@ -71,6 +71,14 @@ protected:
         upper.data = BytesOf(sunset);
         const torvatest::Bytes ald = torvatest::WriteAld({lower, upper});
         WriteFile(work_ + "/twice.ald", std::string(ald.begin(), ald.end()));
+        // Text first, then the picture of the same stem.
+        torvatest::AldMember text, picture;
+        text.name = "readme.txt";
+        text.data = BytesOf("about the pictures\n");
+        picture.name = "readme.qnt";
+        picture.data = BytesOf(sunset);
+        const torvatest::Bytes notes = torvatest::WriteAld({text, picture});
+        WriteFile(work_ + "/notes.ald", std::string(notes.begin(), notes.end()));
     }
     void TearDown() override {
         if (!HasFailure()) std::system(("rm -rf " + Quote(work_)).c_str());
@@ -165,6 +173,8 @@ TEST_F(Names, EveryCommandNumbersAClashAndSaysSoOnce) {
         {{"convert", "twice.ald", "-o", "out"},
          "torva: twice.ald: A.QNT: written as A~2.png (A.png is the name of an earlier output)\n", "out/twice",
          "A~2.png\na.png\n"},
+        // A member that is likely no picture takes no name from one that is.
+        {{"convert", "notes.ald", "-o", "out"}, "", "out/notes", "readme.png\n"},
         {{"encode", "in/sunset.png", "in/sunset.bmp", "--format", "qnt", "-o", "out"},
          "torva: in/sunset.bmp: written as sunset~2.qnt (sunset.qnt is the name of an earlier output)\n", "out",
          "sunset.qnt\nsunset~2.qnt\n"},

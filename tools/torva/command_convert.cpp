@@ -180,20 +180,20 @@ std::vector<std::unique_ptr<Input>> Gather(Session& session) {
 }
 
 // Where each picture goes: the directory under -o and the file name.
+// Pictures claim their names first, so that a member that is likely none
+// (readme.txt beside readme.qnt) never pushes a picture to a "~2" name.
 void NameOutputs(Session& session, std::vector<std::unique_ptr<Input>>& inputs, std::vector<Job>& jobs) {
     const Options& options = session.options();
     const std::string extension = "." + options.format;
     NameRegistry names, folders;
+    std::vector<std::string> folderOf;  // for each job: its folder under the output
     for (size_t i = 0; i < inputs.size(); ++i) {
         Input& input = *inputs[i];
         const Examined& file = input.file;
         const std::string directory = options.flat ? std::string() : file.source.relativeDir;
         if (file.archiveKind == 0) {
-            Job job{i, nullptr, file.source.display, "", "", false};
-            const std::string name =
-                ClaimOutputName(names, directory, ReplaceExtension(file.source.name, extension), job.note);
-            job.outPath = directory.empty() ? name : directory + "/" + name;
-            jobs.push_back(job);
+            jobs.push_back(Job{i, nullptr, file.source.display, "", "", false});
+            folderOf.push_back(directory);
             continue;
         }
         // An archive's members go into a folder named after it, one folder
@@ -205,10 +205,17 @@ void NameOutputs(Session& session, std::vector<std::unique_ptr<Input>>& inputs, 
         }
         for (size_t m = 0; m < input.members.size(); ++m) {
             const Member& member = input.members[m];
-            Job job{i, &member, file.source.display + ": " + member.name, "", "", input.named[m]};
-            const std::string name = ClaimOutputName(names, folder, ReplaceExtension(member.name, extension), job.note);
-            job.outPath = folder.empty() ? name : folder + "/" + name;
-            jobs.push_back(job);
+            jobs.push_back(Job{i, &member, file.source.display + ": " + member.name, "", "", input.named[m]});
+            folderOf.push_back(folder);
+        }
+    }
+    for (const bool pictures : {true, false}) {
+        for (size_t j = 0; j < jobs.size(); ++j) {
+            Job& job = jobs[j];
+            if (CountsAsPicture(job) != pictures) continue;
+            const std::string& own = job.member == nullptr ? inputs[job.input]->file.source.name : job.member->name;
+            const std::string name = ClaimOutputName(names, folderOf[j], ReplaceExtension(own, extension), job.note);
+            job.outPath = folderOf[j].empty() ? name : folderOf[j] + "/" + name;
         }
     }
 }

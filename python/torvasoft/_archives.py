@@ -36,8 +36,8 @@ def file_time_from(time):
 class Member:
     """One member: `name` the stored name as text (see torvasoft.decode_name),
     `raw_name` its stored bytes (ALK: those of the made-up name), where its
-    bytes lie, and its time stamp
-    (ALD; None for ALK) as an aware datetime and as stored (`file_time`)."""
+    bytes lie, and its time stamp (ALD; None for ALK) as an aware datetime
+    and as stored (`file_time`)."""
 
     name: str
     raw_name: bytes

@@ -13,8 +13,7 @@ const char* MemberKinds::extensionOf(archive::ArchiveSource source, uint32_t pos
     const uint32_t bytes = static_cast<uint32_t>(size);
     unsigned char head[kMemberHeadBytes] = {};
     const uint32_t wanted = bytes < kMemberHeadBytes ? bytes : kMemberHeadBytes;
-    uint32_t got = source.readAt(source.context, position, head, wanted);
-    if (got > wanted) got = 0;
+    const uint32_t got = source.readAt(source.context, position, head, wanted);
     const ByteSpan span{head, got};
     // The name decides nothing here: QNT and PMS are told by their magic.
     const PictureHeader header = ParsePicture(span, Extension::Other, CutQnt::Damaged);
@@ -37,9 +36,7 @@ bool MemberKinds::decodesWholeAsVsp(archive::ArchiveSource source, uint32_t posi
         return false;
     }
     const uint32_t wanted = bytes < kVspProbeBytes ? bytes : kVspProbeBytes;
-    uint32_t got = source.readAt(source.context, position, stream_.data(), wanted);
-    if (got > wanted) got = 0;
-    const ByteSpan file{stream_.data(), got};
+    const ByteSpan file{stream_.data(), source.readAt(source.context, position, stream_.data(), wanted)};
     VspHeader header;
     if (!ParseVspHeader(file.data, file.size, &header)) return false;
     unsigned char colourTable[64];

@@ -164,7 +164,7 @@ std::vector<std::unique_ptr<Input>> Gather(Session& session) {
                 for (size_t i = 0; i < options.members.size(); ++i) {
                     if (!MatchesPattern(options.members[i], member.name)) continue;
                     take = matched[i] = true;
-                    named = named || options.members[i].find_first_of("*?[") == std::string::npos;
+                    named = named || !IsPattern(options.members[i]);
                 }
                 if (!take) continue;
                 input->members.push_back(member);

@@ -5,8 +5,6 @@
 namespace torva {
 namespace {
 
-bool HasPatternCharacters(const std::string& text) { return text.find_first_of("*?[") != std::string::npos; }
-
 // The members asked for, in archive order; each name or pattern asked for
 // must match at least one member.
 std::vector<const Member*> ChooseMembers(const std::vector<Member>& members, const std::vector<std::string>& wanted,
@@ -25,7 +23,7 @@ std::vector<const Member*> ChooseMembers(const std::vector<Member>& members, con
     }
     for (size_t i = 0; i < wanted.size(); ++i) {
         if (!found[i]) {
-            messages.fail(archive, (HasPatternCharacters(wanted[i]) ? "no member matches " : "no member named ") +
+            messages.fail(archive, (IsPattern(wanted[i]) ? "no member matches " : "no member named ") +
                                        wanted[i]);
         }
     }

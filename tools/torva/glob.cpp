@@ -93,4 +93,6 @@ bool MatchesPattern(const std::string& patternText, const std::string& nameText)
     return p == pattern.size();
 }
 
+bool IsPattern(const std::string& text) { return text.find_first_of("*?[") != std::string::npos; }
+
 }  // namespace torva

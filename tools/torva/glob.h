@@ -10,4 +10,7 @@ namespace torva {
 
 bool MatchesPattern(const std::string& pattern, const std::string& name);
 
+// True when `text` holds '*', '?' or '[': a pattern, not one plain name.
+bool IsPattern(const std::string& text);
+
 }  // namespace torva

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -73,8 +72,8 @@ TEST(AlkMemberNames, TakeTheExtensionOfWhatTheBytesAre) {
     ASSERT_EQ(listing.status, torvasoft::Status::Complete);
     ASSERT_EQ(listing.members.size(), cases.size());
     for (size_t i = 0; i < cases.size(); ++i) {
-        char number[8];
-        std::snprintf(number, sizeof number, "%03zu", i + 1);
+        std::string number = std::to_string(i + 1);
+        number.insert(0, 3 - number.size(), '0');
         EXPECT_EQ(torvasoft::Listing::NameOf(listing.members[i]), std::string("cg_") + number + cases[i].extension)
             << cases[i].what;
     }

@@ -255,8 +255,9 @@ typedef struct torvasoft_member {
  * whole as VSP, ".dat" otherwise. Naming a member reads its first 64 bytes,
  * and for a VSP candidate its first 384058 (58 + 3 x 4 x 80 x 400: the most
  * any VSP stream needs but for repeats of a command that produces nothing),
- * with a scratch of about 0.5 MiB; only members within `capacity` are read.
- * (The plug-in's own listing names every ALK member .dat.)
+ * with a scratch of about 0.5 MiB (OUT_OF_MEMORY when it cannot be had,
+ * `count` then ending before that member); only members within `capacity`
+ * are read. (The plug-in's own listing names every ALK member .dat.)
  * `kind` (may be NULL) receives the archive's kind, or
  * TORVASOFT_KIND_NONE with NOT_RECOGNISED. `count` receives how many members
  * were read before any problem, even when more than `capacity`; the first

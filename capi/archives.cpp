@@ -40,6 +40,7 @@ struct MemberWriter {
     torvasoft_member* members;
     size_t capacity;
     size_t found;
+    const char* stem;
 };
 
 void WriteMember(void* context, const Member& from) {
@@ -47,15 +48,24 @@ void WriteMember(void* context, const Member& from) {
     if (writer->found < writer->capacity) {
         torvasoft_member& to = writer->members[writer->found];
         std::memset(&to, 0, sizeof to);
+        // ALK names carry the row (from 1), so that a member keeps its name
+        // whatever rows before it are empty.
+        char alkName[torva::archive::kAlkNameBytes];
+        const char* name = from.name;
+        if (name == nullptr) {
+            torva::archive::FormatAlkName(alkName, sizeof alkName, writer->stem, from.row + 1);
+            name = alkName;
+        }
         // Kept below the terminator of the name field.
-        const size_t nameBytes = strnlen(from.name, sizeof to.raw_name - 1);
-        std::memcpy(to.raw_name, from.name, nameBytes);
+        const size_t nameBytes = strnlen(name, sizeof to.raw_name - 1);
+        std::memcpy(to.raw_name, name, nameBytes);
         to.raw_name_size = nameBytes;
         to.position = from.position;
         // Sign-extended first: a stored size of 2 GiB or more reads as negative.
         to.size = static_cast<uint64_t>(int64_t{from.size});
         to.has_time = from.hasTime ? 1 : 0;
         to.file_time = from.fileTime;
+        to.row = from.row;
     }
     ++writer->found;
 }
@@ -77,8 +87,8 @@ torvasoft_status List(const char* name, CallerSource caller, int* kind, torvasof
     const TableRead read = table.read(headSpan, format, source);
     // A head that detection took but whose table cannot be read at all.
     if (read == TableRead::NoTable) return TORVASOFT_TRUNCATED;
-    MemberWriter writer{members, capacity, 0};
-    table.walk(stem, source, MemberSink{WriteMember, &writer});
+    MemberWriter writer{members, capacity, 0, stem};
+    table.walk(source, MemberSink{WriteMember, &writer});
     if (count != nullptr) *count = writer.found;
     const torvasoft_status status = torva::capi::ToC(table.status());
     if (status == TORVASOFT_COMPLETE && writer.found > capacity) return TORVASOFT_BUFFER_TOO_SMALL;

@@ -10,7 +10,7 @@
 #include "tools/torva/code_page.h"
 #include "tools/torva/commands_internal.h"
 #include "tools/torva/file_system.h"
-#include "tools/torva/file_system_platform.h"
+#include "tools/torva/member_file_sink.h"
 #include "tools/torva/staged_file.h"
 
 namespace torva {
@@ -44,11 +44,6 @@ bool NaturalLess(const std::string& a, const std::string& b) {
     }
     return a.size() - i < b.size() - j;
 }
-
-struct Input {
-    std::string path;
-    FileFacts facts;
-};
 
 class Collector {
 public:
@@ -88,53 +83,12 @@ bool IsAbsolute(const std::string& path) {
     return (!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() > 1 && path[1] == ':');
 }
 
-// Copies each member's file into the archive, exactly the size it had when
-// the members were checked.
-class FileSink : public author::ArchiveSink {
-public:
-    FileSink(StagedFile& out, const std::vector<Input>& inputs) : out_(out), inputs_(inputs) {}
-
-    bool write(const uint8_t* bytes, size_t count) override { return out_.write(bytes, count); }
-
-    bool writeMember(size_t index) override {
-        const Input& input = inputs_[index];
-        std::FILE* file = platform::OpenFile(input.path, "rb");
-        if (file == nullptr) {
-            problem = input.path + ": cannot open";
-            return false;
-        }
-        std::unique_ptr<char[]> buffer(new (std::nothrow) char[kChunk]);
-        if (!buffer) {
-            std::fclose(file);
-            problem = input.path + ": out of memory";
-            return false;
-        }
-        uint64_t left = input.facts.size;
-        bool ok = true;
-        while (ok && left > 0) {
-            const size_t step = left < kChunk ? size_t(left) : kChunk;
-            ok = std::fread(buffer.get(), 1, step, file) == step && out_.write(buffer.get(), step);
-            left -= step;
-        }
-        const bool grew = ok && std::fgetc(file) != EOF;
-        std::fclose(file);
-        if (!ok || grew) problem = input.path + ": changed while it was being packed";
-        return ok && !grew;
-    }
-
-    std::string problem;
-
-private:
-    static const size_t kChunk = 1 << 20;
-    StagedFile& out_;
-    const std::vector<Input>& inputs_;
-};
-
 }  // namespace
 
 int RunPack(const Options& options, Reporter& reporter) {
     const std::string& archive = options.output;
     if (archive.empty()) return Usage("say which archive to write: -o ARCHIVE.ald or -o ARCHIVE.alk");
+    if (!options.manifest.empty()) return RunPackManifest(options, reporter);
     std::string extension = archive.size() >= 4 ? archive.substr(archive.size() - 4) : std::string();
     for (char& c : extension) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     if (extension != ".ald" && extension != ".alk") return Usage("the archive's name must end in .ald or .alk");

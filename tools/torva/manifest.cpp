@@ -125,7 +125,14 @@ bool ParseRow(const JsonValue& value, size_t index, bool ald, ManifestRow& row, 
 
 }  // namespace
 
-std::string ManifestNameFor(const std::string& archiveName) { return archiveName + ".manifest.json"; }
+const char kManifestSuffix[] = ".manifest.json";
+
+std::string ManifestNameFor(const std::string& archiveName) { return archiveName + kManifestSuffix; }
+
+bool IsManifestName(const std::string& fileName) {
+    const size_t length = sizeof kManifestSuffix - 1;
+    return fileName.size() > length && fileName.compare(fileName.size() - length, length, kManifestSuffix) == 0;
+}
 
 bool ReadArchiveManifest(bool ald, const std::string& head, InputFile& input, Manifest& manifest,
                          std::string& error) {

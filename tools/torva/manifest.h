@@ -15,6 +15,8 @@ namespace torva {
 
 // "ARCHIVE-NAME.manifest.json"
 std::string ManifestNameFor(const std::string& archiveName);
+// Whether a file name is one ManifestNameFor makes (ends in ".manifest.json").
+bool IsManifestName(const std::string& fileName);
 
 struct ManifestRow {
     bool empty = true;

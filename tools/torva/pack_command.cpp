@@ -10,6 +10,7 @@
 #include "tools/torva/code_page.h"
 #include "tools/torva/commands_internal.h"
 #include "tools/torva/file_system.h"
+#include "tools/torva/manifest.h"
 #include "tools/torva/member_file_sink.h"
 #include "tools/torva/staged_file.h"
 
@@ -63,7 +64,12 @@ public:
         std::vector<std::string> names;
         for (const DirectoryEntry& entry : entries) names.push_back(entry.name);
         std::sort(names.begin(), names.end(), NaturalLess);
-        for (const std::string& name : names) add(JoinPath(path, name));
+        for (const std::string& name : names) {
+            // The manifest extract writes beside the members is no member
+            // (pack --manifest reads it); a file given by name still is.
+            if (IsManifestName(name)) continue;
+            add(JoinPath(path, name));
+        }
     }
 
     void fail(const std::string& what, const std::string& why) {
@@ -78,6 +84,52 @@ private:
     bool recursive_;
     Reporter& reporter_;
 };
+
+// The row an extracted ALK member came from: its name without extension
+// ends in '_' and at least three digits (STEM_NNN, NNN = row + 1), as
+// extract names them. False for any other name.
+const uint64_t kMostNumberedRows = uint64_t{1} << 20;
+bool RowFromName(const std::string& path, uint64_t& row) {
+    const std::string stem = StemOf(BaseName(path));
+    size_t digits = 0;
+    while (digits < stem.size() && stem[stem.size() - 1 - digits] >= '0' && stem[stem.size() - 1 - digits] <= '9') {
+        ++digits;
+    }
+    if (digits < 3 || digits == stem.size() || stem[stem.size() - 1 - digits] != '_') return false;
+    uint64_t number = 0;
+    for (size_t i = stem.size() - digits; i < stem.size(); ++i) {
+        number = number * 10 + uint64_t(stem[i] - '0');
+        if (number > kMostNumberedRows) return false;
+    }
+    if (number == 0) return false;
+    row = number - 1;
+    return true;
+}
+
+// When every input is named STEM_NNN, each goes to its row and the rows no
+// file names stay empty, so a folder extract wrote packs back with every
+// member at the row it came from. False (inputs unchanged) otherwise;
+// `clash` is set when two files name one row.
+bool PlaceByRow(std::vector<Input>& inputs, std::string& clash) {
+    if (inputs.empty()) return false;
+    std::vector<uint64_t> rowOf(inputs.size());
+    uint64_t rows = 0;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        if (!RowFromName(inputs[i].path, rowOf[i])) return false;
+        rows = std::max(rows, rowOf[i] + 1);
+    }
+    std::vector<Input> placed(size_t(rows), Input{std::string(), FileFacts()});
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        Input& slot = placed[size_t(rowOf[i])];
+        if (!slot.path.empty()) {
+            clash = slot.path + " and " + inputs[i].path + " both name row " + std::to_string(rowOf[i] + 1);
+            return false;
+        }
+        slot = inputs[i];
+    }
+    inputs.swap(placed);
+    return true;
+}
 
 bool IsAbsolute(const std::string& path) {
     return (!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() > 1 && path[1] == ':');
@@ -121,6 +173,9 @@ int RunPack(const Options& options, Reporter& reporter) {
             }
         }
     }
+    std::string clash;
+    if (!ald) PlaceByRow(collector.inputs, clash);
+    if (!clash.empty()) collector.fail(archive, clash);
     const std::vector<Input>& inputs = collector.inputs;
 
     // Every member is checked before anything is written.
@@ -167,7 +222,10 @@ int RunPack(const Options& options, Reporter& reporter) {
     }
     if (options.verbose) {
         std::string names;
-        for (const Input& input : inputs) names += input.path + "\n";
+        for (const Input& input : inputs) {
+            // Rows left empty have no file.
+            if (!input.path.empty()) names += input.path + "\n";
+        }
         WriteStandardOutput(names);
     }
     return ExitOk;

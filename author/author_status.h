@@ -22,6 +22,8 @@ enum class AuthorStatus {
     ArchiveTooLarge,    // an archive whose members would lie at 2 GiB or beyond
     NoMembers,          // an ALK archive needs at least one row
     WriteFailed,        // the sink refused bytes
+    LayoutMismatch,     // a rebuild's rows and framing do not describe one archive
+    LayoutFixed,        // a rebuild would change a table field held inside a member's bytes
 };
 
 // A short English phrase for messages ("more colours than the palette holds").

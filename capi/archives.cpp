@@ -41,7 +41,7 @@ struct MemberWriter {
     torvasoft_member* members;
     size_t capacity;
     size_t found;
-    bool alk;
+    const char* stem;
     torva::archive::ArchiveSource source;  // where ALK members are read to name them
     torva::capi::MemberKinds kinds;
     bool outOfMemory;
@@ -54,14 +54,18 @@ void WriteMember(void* context, const Member& from) {
     if (writer->found < writer->capacity) {
         torvasoft_member& to = writer->members[writer->found];
         std::memset(&to, 0, sizeof to);
-        if (writer->alk) {
-            // The made-up name takes the extension of what the bytes are.
+        if (from.name == nullptr) {
+            // ALK names carry the row (from 1), so that a member keeps its
+            // name whatever rows before it are empty, and the extension of
+            // what its bytes are.
+            char alkName[torva::archive::kAlkNameBytes];
+            torva::archive::FormatAlkName(alkName, sizeof alkName, writer->stem, from.row + 1);
             const char* extension = writer->kinds.extensionOf(writer->source, from.position, from.size);
             if (extension == nullptr) {
                 writer->outOfMemory = true;
                 return;
             }
-            to.raw_name_size = torva::capi::NameWithExtension(from.name, extension, to.raw_name, sizeof to.raw_name);
+            to.raw_name_size = torva::capi::NameWithExtension(alkName, extension, to.raw_name, sizeof to.raw_name);
         } else {
             // Kept below the terminator of the name field.
             const size_t nameBytes = strnlen(from.name, sizeof to.raw_name - 1);
@@ -73,6 +77,7 @@ void WriteMember(void* context, const Member& from) {
         to.size = static_cast<uint64_t>(int64_t{from.size});
         to.has_time = from.hasTime ? 1 : 0;
         to.file_time = from.fileTime;
+        to.row = from.row;
     }
     ++writer->found;
 }
@@ -94,8 +99,8 @@ torvasoft_status List(const char* name, CallerSource caller, int* kind, torvasof
     const TableRead read = table.read(headSpan, format, source);
     // A head that detection took but whose table cannot be read at all.
     if (read == TableRead::NoTable) return TORVASOFT_TRUNCATED;
-    MemberWriter writer{members, capacity, 0, format == torva::Format::Alk, source, {}, false};
-    table.walk(stem, source, MemberSink{WriteMember, &writer});
+    MemberWriter writer{members, capacity, 0, stem, source, {}, false};
+    table.walk(source, MemberSink{WriteMember, &writer});
     if (count != nullptr) *count = writer.found;
     if (writer.outOfMemory) return TORVASOFT_OUT_OF_MEMORY;
     const torvasoft_status status = torva::capi::ToC(table.status());

@@ -25,6 +25,9 @@ torvasoft_status ToC(author::AuthorStatus status) {
         case AuthorStatus::ArchiveTooLarge: return TORVASOFT_ARCHIVE_TOO_LARGE;
         case AuthorStatus::NoMembers: return TORVASOFT_NO_MEMBERS;
         case AuthorStatus::WriteFailed: return TORVASOFT_WRITE_FAILED;
+        // Only rebuilding from a layout finds these; the C interface packs anew.
+        case AuthorStatus::LayoutMismatch:
+        case AuthorStatus::LayoutFixed: return TORVASOFT_INVALID_ARGUMENT;
     }
     return TORVASOFT_INVALID_ARGUMENT;
 }

@@ -99,9 +99,14 @@ TableRead ArchiveTable::read(ByteSpan head, Format format, ArchiveSource source)
     return TableRead::Ready;
 }
 
-uint32_t ArchiveTable::walk(const char* stem, ArchiveSource source, MemberSink sink) {
+void FormatAlkName(char* out, uint32_t size, const char* stem, uint32_t number) {
+    if (size == 0) return;
+    std::snprintf(out, size, "%.*s_%03u%s", static_cast<int>(kBaseNameBytes - 1), stem, number, ".dat");
+}
+
+uint32_t ArchiveTable::walk(ArchiveSource source, MemberSink sink) {
     if (!ready_) return 0;
-    return format_ == Format::Ald ? walkAld(source, sink) : walkAlk(stem, sink);
+    return format_ == Format::Ald ? walkAld(source, sink) : walkAlk(sink);
 }
 
 // The ALD walk: one 64-byte header read per member sector t[2], t[3], ...
@@ -140,6 +145,8 @@ uint32_t ArchiveTable::walkAld(ArchiveSource source, MemberSink sink) {
         name[kAldNameBytes] = '\0';
         Member member;
         member.name = name;
+        member.row = static_cast<uint32_t>(j - 1);
+        member.headerPosition = static_cast<uint32_t>(headerOffset);
         // In 32 bits, as the format's offsets are.
         member.position = static_cast<uint32_t>(headerOffset) + LoadLe32(header);
         member.size = static_cast<int32_t>(LoadLe32(header + kAldSizeOffset));
@@ -151,30 +158,25 @@ uint32_t ArchiveTable::walkAld(ArchiveSource source, MemberSink sink) {
     return filled;
 }
 
-// The ALK walk over the rows in file order. Empty rows give no member and do
-// not advance the running number in the names.
-uint32_t ArchiveTable::walkAlk(const char* stem, MemberSink sink) {
+// The ALK walk over the rows in file order. Empty rows give no member.
+uint32_t ArchiveTable::walkAlk(MemberSink sink) {
     const uint64_t rows = table_.size() / kAlkRowBytes;
     uint32_t filled = 0;
-    int32_t number = 1;
     for (uint64_t row = 0; row < rows && filled < recordSlots_; ++row) {
         const unsigned char* bytes = table_.data() + row * kAlkRowBytes;
         const int32_t size = static_cast<int32_t>(LoadLe32(bytes + 4));
         if (size == 0) continue;
 
-        // The stem (at most kBaseNameBytes - 1 bytes), '_', the number (at
-        // most 10 digits) and ".dat": the text always fits this buffer.
-        char name[kBaseNameBytes + 32];
-        std::snprintf(name, sizeof name, "%.*s_%03d%s", static_cast<int>(kBaseNameBytes - 1), stem, number, ".dat");
         Member member;
-        member.name = name;
+        member.name = nullptr;
+        member.row = static_cast<uint32_t>(row);
+        member.headerPosition = 0;
         member.position = LoadLe32(bytes);
         member.size = size;
         member.hasTime = false;
         member.fileTime = 0;
         sink.take(sink.context, member);
         ++filled;
-        ++number;
     }
     return filled;
 }

@@ -9,6 +9,7 @@
 #include "base/byte_span.h"
 #include "base/decode_status.h"
 #include "base/heap_buffer.h"
+#include "formats/archive_layout.h"
 #include "formats/format.h"
 
 namespace torva {
@@ -24,11 +25,15 @@ struct ArchiveSource {
 
 // One member as the walk meets it.
 struct Member {
-    // NUL-terminated, valid during the call that receives it: an ALD
-    // header's name (at most 48 bytes), or an ALK member's made-up name
-    // (the stem, '_', the running number of at least three digits, ".dat"),
-    // which may be longer than a host's name field.
+    // ALD: the header's name, NUL-terminated (at most 48 bytes), valid
+    // during the call that receives it. ALK stores no names: null, and each
+    // host makes one (FormatAlkName) from the number it chooses.
     const char* name;
+    // The member's table row, from 0: the ALK row (empty rows count) or the
+    // ALD entry (t[2] is row 0).
+    uint32_t row;
+    // ALD: where the member's header begins; ALK: 0.
+    uint32_t headerPosition;
     uint32_t position;  // where the member's bytes begin, in 32 bits as stored
     int32_t size;       // as stored (signed)
     bool hasTime;       // ALD members carry a time stamp, ALK members none
@@ -47,6 +52,15 @@ enum class TableRead {
     Ready,    // walk() may run
 };
 
+// The made-up name of an ALK member: the stem (at most kBaseNameBytes - 1
+// bytes), '_', `number` in at least three digits and ".dat", cut to fit
+// `size` bytes with its terminator. The plug-in numbers the non-empty rows
+// from 1; the C interface uses the row + 1, so that names keep their row.
+void FormatAlkName(char* out, uint32_t size, const char* stem, uint32_t number);
+
+// Enough for every name FormatAlkName makes.
+constexpr uint32_t kAlkNameBytes = kBaseNameBytes + 32;
+
 class ArchiveTable {
 public:
     // Reads the table of an archive already detected as `format` (Ald or
@@ -60,8 +74,8 @@ public:
     uint64_t recordSlots() const { return recordSlots_; }
 
     // Walks the table, handing at most recordSlots() members to `sink`;
-    // returns how many it handed. `stem` names ALK members.
-    uint32_t walk(const char* stem, ArchiveSource source, MemberSink sink);
+    // returns how many it handed.
+    uint32_t walk(ArchiveSource source, MemberSink sink);
 
     // Truncated when the file ended inside the table or a member header,
     // OutsideFile when a member header lies beyond what an offset can reach,
@@ -71,7 +85,7 @@ public:
 
 private:
     uint32_t walkAld(ArchiveSource source, MemberSink sink);
-    uint32_t walkAlk(const char* stem, MemberSink sink);
+    uint32_t walkAlk(MemberSink sink);
 
     Format format_ = Format::None;
     bool ready_ = false;

@@ -50,13 +50,21 @@ void CopyNameField(ArchiveEntry& entry, const char* name) {
 struct RecordWriter {
     unsigned char* records;
     uint32_t written;
+    const char* baseName;
 };
 
 void WriteRecord(void* context, const Member& member) {
     auto* writer = static_cast<RecordWriter*>(context);
     ArchiveEntry entry;
     std::memset(&entry, 0, sizeof entry);
-    CopyNameField(entry, member.name);
+    if (member.name != nullptr) {
+        CopyNameField(entry, member.name);
+    } else {
+        // ALK: numbered over the non-empty rows, from 1.
+        char name[kAlkNameBytes];
+        FormatAlkName(name, sizeof name, writer->baseName, writer->written + 1);
+        CopyNameField(entry, name);
+    }
     entry.storedSize = member.size;
     entry.size = member.size;
     entry.position = member.position;
@@ -114,8 +122,8 @@ int32_t FormatPlugin::getArchiveInfo(const FileAccess* file, HGLOBAL* block, int
     auto* records = static_cast<unsigned char*>(result.lock());
     if (records == nullptr) return OutOfMemory;
 
-    RecordWriter writer{records, 0};
-    const uint32_t filled = table.walk(baseName, source, MemberSink{WriteRecord, &writer});
+    RecordWriter writer{records, 0, baseName};
+    const uint32_t filled = table.walk(source, MemberSink{WriteRecord, &writer});
 
     *block = result.handOver();
     *count = static_cast<int32_t>(filled);

@@ -63,6 +63,8 @@ check_archive() {
   local extracted=$scratch/extracted-$name converted=$scratch/converted-$name mnt=$scratch/mnt-$name
   mkdir "$mnt"
   "$torva" extract "$archive" -o "$extracted" >/dev/null
+  # The manifest extract writes beside the members is none of them.
+  rm "$extracted/$name.manifest.json"
   "$torva" convert "$archive" -o "$converted" --flat >/dev/null
   start_mount "$mnt" "$archive"
 

@@ -244,6 +244,9 @@ typedef struct torvasoft_member {
     uint64_t size;                       /* how many bytes it has */
     int has_time;                        /* ALD members carry a time stamp, ALK members none */
     uint64_t file_time;                  /* 100 ns units since 1601-01-01, UTC */
+    uint32_t row;                        /* the table row, from 0: the ALK row (empty rows
+                                          * count; ALK names are STEM_NNN.dat, NNN = row + 1)
+                                          * or the ALD table entry */
 } torvasoft_member;
 
 /* Lists an archive read through `read`, with the members the viewer plug-in

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -188,6 +189,7 @@ struct ArchiveRow {
     const char* fileName;
     Status status;
     size_t members;
+    std::vector<uint32_t> rows;  // each member's table row
 };
 
 void PrintTo(const ArchiveRow& row, std::ostream* os) { *os << row.name; }
@@ -214,7 +216,18 @@ TEST_P(ArchiveStatusTest, ListsWhatThePlugInLists) {
         ArchiveEntry entry;
         std::memcpy(&entry, records.data() + i * sizeof entry, sizeof entry);
         const torvasoft_member& member = listing.members[i];
-        EXPECT_EQ(torvasoft::Listing::NameOf(member), std::string(entry.name)) << i;
+        ASSERT_LT(i, row.rows.size());
+        EXPECT_EQ(member.row, row.rows[i]) << i;
+        if (member.has_time) {
+            EXPECT_EQ(torvasoft::Listing::NameOf(member), std::string(entry.name)) << i;
+        } else {
+            // The plug-in numbers the non-empty rows, the C interface names the row.
+            char plugIn[32], byRow[32];
+            std::snprintf(plugIn, sizeof plugIn, "a_%03zu.dat", i + 1);
+            std::snprintf(byRow, sizeof byRow, "a_%03u.dat", unsigned(row.rows[i] + 1));
+            EXPECT_EQ(std::string(entry.name), plugIn) << i;
+            EXPECT_EQ(torvasoft::Listing::NameOf(member), byRow) << i;
+        }
         EXPECT_EQ(member.raw_name[member.raw_name_size], '\0') << i;
         EXPECT_EQ(member.position, entry.position) << i;
         EXPECT_EQ(int64_t(member.size), entry.size) << i;
@@ -227,17 +240,17 @@ TEST_P(ArchiveStatusTest, ListsWhatThePlugInLists) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tables, ArchiveStatusTest,
-    ::testing::Values(ArchiveRow{"AldComplete", [] { return Ald(true); }, "a.ald", Status::Complete, 2},
-                      ArchiveRow{"AldWithoutMarker", [] { return Ald(false); }, "a.ald", Status::Complete, 2},
+    ::testing::Values(ArchiveRow{"AldComplete", [] { return Ald(true); }, "a.ald", Status::Complete, 2, {0, 1}},
+                      ArchiveRow{"AldWithoutMarker", [] { return Ald(false); }, "a.ald", Status::Complete, 2, {0, 1}},
                       // The second member's header lies in the last sector.
                       ArchiveRow{"AldHeaderCut", [] { Bytes f = Ald(false); return Cut(f, f.size() % 256 + 256 - 20); },
-                                 "a.ald", Status::Truncated, 1},
+                                 "a.ald", Status::Truncated, 1, {0}},
                       ArchiveRow{"AldTableCut", [] { return Cut(Ald(true), Ald(true).size() - 100); }, "a.ald",
-                                 Status::Truncated, 0},
-                      ArchiveRow{"AlkComplete", Alk, "a.alk", Status::Complete, 2},
+                                 Status::Truncated, 0, {}},
+                      ArchiveRow{"AlkComplete", Alk, "a.alk", Status::Complete, 2, {0, 2}},
                       ArchiveRow{"AlkTableCut", [] { return Cut(Alk(), Alk().size() - 12); }, "a.alk",
-                                 Status::Truncated, 0},
-                      ArchiveRow{"NotAnArchive", [] { return Bytes(40, 7); }, "a.bin", Status::NotRecognised, 0}),
+                                 Status::Truncated, 0, {}},
+                      ArchiveRow{"NotAnArchive", [] { return Bytes(40, 7); }, "a.bin", Status::NotRecognised, 0, {}}),
     [](const ::testing::TestParamInfo<ArchiveRow>& info) { return std::string(info.param.name); });
 
 }  // namespace

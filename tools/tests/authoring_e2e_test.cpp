@@ -20,6 +20,7 @@
 #include "author/picture_reader.h"
 #include "plugin/entry_points.h"
 #include "tests/support/test_support.h"
+#include "tests/writers/archive_writer.h"
 #include "tools/tests/e2e_files.h"
 #include "tools/torva/bitmap_view.h"
 #include "tools/torva/bitmap_png.h"
@@ -269,6 +270,155 @@ TEST_F(Authoring, PacksInTheOrderGivenAndExtractedMembersPackTheSame) {
         std::vector<uint64_t> before, after;
         EXPECT_EQ(Listing(work_, again, &after), Listing(work_, archive, &before)) << archive;
         EXPECT_EQ(after, before) << archive;
+    }
+}
+
+// ---- exact repacking ----
+
+// An ALD of odd framing, as no writer of ours makes it: table slack, a gap
+// before the first member, a long header, junk in padding, bytes after the end.
+std::string OddAld() {
+    std::vector<torvatest::AldMember> members(3);
+    const char* names[] = {"one.bin", "two.bin", "three.bin"};
+    for (size_t i = 0; i < members.size(); ++i) {
+        members[i].name = names[i];
+        members[i].data = torvatest::Bytes(100 + 200 * i, static_cast<unsigned char>('a' + i));
+        members[i].utcFileTime = 0x01D0000000000000ull + i;
+    }
+    members[1].headerLength = 128;
+    torvatest::AldOptions options;
+    options.tableSectors = 2;
+    options.firstMemberSector = 9;
+    options.endMarker = false;
+    torvatest::AldLayout layout;
+    torvatest::Bytes file = torvatest::WriteAld(members, options, &layout);
+    file[layout.dataPositions[0] + 100 + 3] = 0xEE;
+    std::string bytes(file.begin(), file.end());
+    return bytes + "TRAILING BYTES";
+}
+
+TEST_F(Authoring, ExtractThenPackManifestGivesTheArchiveBack) {
+    // An ALK with empty rows: files named by row, rows 2, 4 and 5 missing.
+    std::system(("mkdir -p " + Quote(work_ + "/gap")).c_str());
+    for (const char* name : {"g_001.dat", "g_003.dat", "g_006.dat"}) WriteFile(work_ + "/gap/" + name, name);
+    ASSERT_EQ(torva({"pack", "-r", "gap", "-o", "gap.alk"}).status, 0);
+    const std::string gap = ReadFile(work_ + "/gap.alk");
+    ASSERT_GE(gap.size(), 56u);
+    EXPECT_EQ(gap.substr(0, 8), std::string("ALK0\x06\x00\x00\x00", 8));
+    for (size_t row : {1, 3, 4}) EXPECT_EQ(gap.substr(12 + 8 * row, 4), std::string(4, '\0')) << row;
+    ASSERT_EQ(torva({"pack", "-r", "set", "-o", "x.ald"}).status, 0);
+    ASSERT_EQ(torva({"pack", "set/b.bin", "set/a9.bin", "set/empty.bin", "set/a10.bin", "-o", "x.alk"}).status, 0);
+    WriteFile(work_ + "/odd.ald", OddAld());
+
+    for (const char* archive : {"gap.alk", "x.ald", "x.alk", "odd.ald"}) {
+        SCOPED_TRACE(archive);
+        const std::string dir = std::string("un-") + archive;
+        const Outcome extracted = torva({"extract", archive, "-o", dir});
+        ASSERT_EQ(extracted.status, 0) << extracted.err;
+        const std::string manifest = dir + "/" + archive + ".manifest.json";
+        ASSERT_TRUE(Exists(work_ + "/" + manifest));
+        const Outcome packed = torva({"pack", "--manifest", manifest, "-o", std::string("again/") + archive});
+        ASSERT_EQ(packed.status, 0) << packed.err;
+        EXPECT_TRUE(ReadFile(work_ + "/again/" + archive) == ReadFile(work_ + "/" + archive));
+    }
+    // Without the manifest the rows keep their numbers too: the members are
+    // named by row, and pack puts them back there.
+    for (const char* name : {"gap_001.dat", "gap_003.dat", "gap_006.dat"}) {
+        EXPECT_TRUE(Exists(work_ + "/un-gap.alk/" + name)) << name;
+    }
+    ASSERT_EQ(torva({"pack", "-r", "un-gap.alk", "-o", "rows/gap.alk"}).status, 0);
+    EXPECT_TRUE(ReadFile(work_ + "/rows/gap.alk") == gap);
+    WriteFile(work_ + "/un-gap.alk/other_003.dat", "x");
+    const Outcome clash = torva({"pack", "-r", "un-gap.alk", "-o", "clash.alk"});
+    EXPECT_EQ(clash.status, 1);
+    EXPECT_NE(clash.err.find("both name row 3"), std::string::npos) << clash.err;
+    EXPECT_FALSE(Exists(work_ + "/clash.alk"));
+}
+
+TEST_F(Authoring, PackManifestOfAChangedMemberMovesOnlyWhatFollowsIt) {
+    ASSERT_EQ(torva({"pack", "set/b.bin", "set/a9.bin", "set/a10.bin", "-o", "x.alk"}).status, 0);
+    ASSERT_EQ(torva({"pack", "set/b.bin", "set/a9.bin", "set/a10.bin", "-o", "x.ald"}).status, 0);
+    ASSERT_EQ(torva({"extract", "x.alk", "-o", "k"}).status, 0);
+    ASSERT_EQ(torva({"extract", "x.ald", "-o", "d"}).status, 0);
+    const std::string alk = ReadFile(work_ + "/x.alk"), ald = ReadFile(work_ + "/x.ald");
+    struct Case {
+        const char* member;
+        size_t size;  // of its new bytes
+    };
+    // ALK rows: (32, 309), (341, 310), (651, 311). ALD: a9.bin's data at 1312 in sector 5.
+    for (const Case& c : {Case{"k/x_002.dat", 1000}, Case{"k/x_002.dat", 3}, Case{"k/x_002.dat", 310},
+                          Case{"d/a9.bin", 1000}, Case{"d/a9.bin", 3}}) {
+        SCOPED_TRACE(std::string(c.member) + " " + std::to_string(c.size));
+        const bool isAlk = c.member[0] == 'k';
+        const std::string original = isAlk ? alk : ald;
+        const std::string member = ReadFile(work_ + "/" + c.member);
+        const std::string replacement(c.size, 'Z');
+        WriteFile(work_ + "/" + c.member, replacement);
+        const Outcome run = torva({"pack", "--manifest", isAlk ? "k/x.alk.manifest.json" : "d/x.ald.manifest.json",
+                                   "-o", isAlk ? "new.alk" : "new.ald", "--overwrite"});
+        WriteFile(work_ + "/" + c.member, member);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const std::string rebuilt = ReadFile(work_ + (isAlk ? "/new.alk" : "/new.ald"));
+        const size_t start = isAlk ? 341 : 1312, oldEnd = start + member.size(), newEnd = start + c.size;
+        const size_t tableEnd = isAlk ? 32 : 256, oldFrom = isAlk ? oldEnd : (oldEnd + 255) / 256 * 256,
+                     newFrom = isAlk ? newEnd : (newEnd + 255) / 256 * 256;
+        ASSERT_GE(rebuilt.size(), newFrom);
+        EXPECT_EQ(rebuilt.substr(start, c.size), replacement);
+        if (isAlk) {
+            EXPECT_EQ(rebuilt.substr(tableEnd, start - tableEnd), original.substr(tableEnd, start - tableEnd));
+        } else {
+            // The member's own header (sector 5) holds its new size.
+            EXPECT_EQ(rebuilt.substr(tableEnd, 1280 - tableEnd), original.substr(tableEnd, 1280 - tableEnd));
+            EXPECT_EQ(rebuilt.substr(1284, 4), std::string(1, char(c.size & 0xFF)) + char(c.size >> 8) + '\0' + '\0');
+        }
+        EXPECT_EQ(rebuilt.substr(newFrom), original.substr(oldFrom));
+        // The plug-in lists the rebuilt archive with the other members' bytes.
+        const std::string before = Listing(work_, isAlk ? "x.alk" : "x.ald");
+        const std::string after = Listing(work_, isAlk ? "new.alk" : "new.ald");
+        const std::string firstAfter = after.substr(0, after.find('\n')), firstBefore = before.substr(0, before.find('\n'));
+        EXPECT_EQ(firstAfter.substr(firstAfter.find(' ')), firstBefore.substr(firstBefore.find(' ')));
+    }
+}
+
+TEST_F(Authoring, PackManifestRefusesWhatItCannotRebuild) {
+    ASSERT_EQ(torva({"pack", "set/b.bin", "set/a9.bin", "-o", "x.alk"}).status, 0);
+    ASSERT_EQ(torva({"extract", "x.alk", "-o", "k"}).status, 0);
+    const std::string manifest = ReadFile(work_ + "/k/x.alk.manifest.json");
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string text = manifest;
+        const size_t at = text.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return at == std::string::npos ? text : text.replace(at, from.size(), to);
+    };
+    struct Case {
+        const char* name;
+        std::string text;  // of the manifest
+        std::vector<std::string> extra;
+        const char* output;
+        int status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"cut", manifest.substr(0, manifest.size() / 2), {}, "o.alk", 1, "line "},
+        {"not ours", "{\"rows\": []}", {}, "o.alk", 1, "is not one that torva extract wrote"},
+        {"nested", std::string(100, '[') + std::string(100, ']'), {}, "o.alk", 1, "nested too deeply"},
+        {"outside", replaced("\"x_001.dat\"", "\"../x_001.dat\""), {}, "o.alk", 1, "outside the manifest's directory"},
+        {"missing", replaced("\"x_001.dat\"", "\"gone.dat\""), {}, "o.alk", 1, "cannot open"},
+        {"moved", replaced("\"position\": 24", "\"position\": 25"), {}, "o.alk", 1,
+         "do not describe one archive"},
+        {"kind", manifest, {}, "o.ald", 2, "its name must end in .alk"},
+        {"files too", manifest, {"set/b.bin"}, "o.alk", 2, "give no files"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::remove((work_ + "/" + c.output).c_str());
+        WriteFile(work_ + "/k/edited.json", c.text);
+        std::vector<std::string> arguments = {"pack", "--manifest", "k/edited.json", "-o", c.output};
+        arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
+        const Outcome run = torva(arguments);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_FALSE(Exists(work_ + "/" + c.output));
     }
 }
 

@@ -408,8 +408,8 @@ TEST_F(NativeRun, ExtractCopiesEveryMemberByteForByte) {
     EXPECT_EQ(run.out, "");
     const auto tree = Tree(work_ + "/out/all");
     EXPECT_EQ(Names(tree),
-              "bars.vsp\nchecker.pms\ndisc16_alpha.pms\ngradient16.pms\nreadme.txt\nring_alpha.qnt\nsunset.qnt\n"
-              "\xE8\xA1\xA8\xE7\xB4\x99.qnt\n");
+              "bars.vsp\nchecker.pms\ndisc16_alpha.pms\ngradient16.pms\nreadme.txt\nring_alpha.qnt\n"
+              "samples.ald.manifest.json\nsunset.qnt\n\xE8\xA1\xA8\xE7\xB4\x99.qnt\n");
     for (const char* name : {"sunset.qnt", "ring_alpha.qnt", "checker.pms", "gradient16.pms", "disc16_alpha.pms",
                              "bars.vsp"}) {
         EXPECT_EQ(tree.at(name), ReadFile(work_ + "/pictures/" + name)) << name;
@@ -435,10 +435,10 @@ TEST_F(NativeRun, ExtractChosenMembersByNameOrPatternAndNamesTheMissingOnes) {
     };
     const Case cases[] = {
         {{"BARS.VSP", "\xE8\xA1\xA8\xE7\xB4\x99.qnt", "nosuch.pms"}, 1, "torva: samples.ald: no member named nosuch.pms\n",
-         "bars.vsp\n\xE8\xA1\xA8\xE7\xB4\x99.qnt\n"},
-        {{"*.QNT"}, 0, "", "ring_alpha.qnt\nsunset.qnt\n\xE8\xA1\xA8\xE7\xB4\x99.qnt\n"},
+         "bars.vsp\nsamples.ald.manifest.json\n\xE8\xA1\xA8\xE7\xB4\x99.qnt\n"},
+        {{"*.QNT"}, 0, "", "ring_alpha.qnt\nsamples.ald.manifest.json\nsunset.qnt\n\xE8\xA1\xA8\xE7\xB4\x99.qnt\n"},
         {{"\xE8\xA1\xA8*", "???????.pms", "*.gif"}, 1, "torva: samples.ald: no member matches *.gif\n",
-         "checker.pms\n\xE8\xA1\xA8\xE7\xB4\x99.qnt\n"},
+         "checker.pms\nsamples.ald.manifest.json\n\xE8\xA1\xA8\xE7\xB4\x99.qnt\n"},
     };
     for (const Case& c : cases) {
         std::system(("rm -rf " + Quote(work_ + "/out")).c_str());
@@ -465,7 +465,8 @@ TEST_F(NativeRun, ExtractKeepsHostileNamesInsideTheOutputDirectory) {
               "torva: hostile.ald: ..: written as _.._ (the name ends in a dot or space)\n"
               "torva: hostile.ald: CON.qnt: written as _CON.qnt (the name is reserved on Windows)\n");
     EXPECT_EQ(Names(Tree(work_ + "/out")),
-              "deep/.._.._escape.qnt\ndeep/_.._\ndeep/_CON.qnt\ndeep/_absolute.qnt\ndeep/sub_dir.qnt\n");
+              "deep/.._.._escape.qnt\ndeep/_.._\ndeep/_CON.qnt\ndeep/_absolute.qnt\ndeep/hostile.ald.manifest.json\n"
+              "deep/sub_dir.qnt\n");
     struct stat status;
     EXPECT_NE(stat((work_ + "/escape.qnt").c_str(), &status), 0);
     EXPECT_NE(stat("/absolute.qnt", &status), 0);
@@ -476,16 +477,37 @@ TEST_F(NativeRun, ExtractFromADamagedArchiveSavesWhatItCanAndKeepsTheCutMemberOn
     EXPECT_EQ(run.status, 1);
     const std::string report = "torva: damaged.ald: cut.qnt: damaged: the member lies beyond the end of the archive";
     EXPECT_EQ(run.err.compare(0, report.size(), report), 0) << run.err;
-    EXPECT_EQ(Names(Tree(work_ + "/out")), "whole.qnt\n");
+    EXPECT_EQ(Names(Tree(work_ + "/out")), "damaged.ald.manifest.json\nwhole.qnt\n");
 
     const Outcome kept = torva({"extract", "damaged.ald", "-o", "kept", "--keep-damaged"});
     EXPECT_EQ(kept.status, 1);
     EXPECT_EQ(kept.err, run.err);
     const auto tree = Tree(work_ + "/kept");
-    ASSERT_EQ(Names(tree), "cut.qnt\nwhole.qnt\n");
+    ASSERT_EQ(Names(tree), "cut.qnt\ndamaged.ald.manifest.json\nwhole.qnt\n");
     const std::string sunset = ReadFile(work_ + "/pictures/sunset.qnt");
     EXPECT_EQ(tree.at("cut.qnt"), sunset.substr(0, tree.at("cut.qnt").size()));
     EXPECT_LT(tree.at("cut.qnt").size(), sunset.size());
+}
+
+// The sample maker's archives come back byte for byte: through the manifest,
+// and (ALK, whose row 3 is empty) through pack of the folder alone.
+TEST_F(NativeRun, ExtractedSamplesPackBackByteForByte) {
+    for (const char* archive : {"samples.ald", "samples.alk"}) {
+        SCOPED_TRACE(archive);
+        std::system(("rm -rf " + Quote(work_ + "/rk")).c_str());
+        ASSERT_EQ(torva({"extract", archive, "-o", "rk"}).status, 0);
+        const std::string original = ReadFile(work_ + "/" + archive);
+        const Outcome manifest =
+            torva({"pack", "--manifest", std::string("rk/") + archive + ".manifest.json", "-o", "again/" + std::string(archive), "--overwrite"});
+        ASSERT_EQ(manifest.status, 0) << manifest.err;
+        EXPECT_TRUE(ReadFile(work_ + "/again/" + archive) == original);
+        if (std::string(archive) == "samples.alk") {
+            EXPECT_EQ(access((work_ + "/rk/samples_004.dat").c_str(), F_OK), 0);
+            EXPECT_NE(access((work_ + "/rk/samples_003.dat").c_str(), F_OK), 0);
+            ASSERT_EQ(torva({"pack", "-r", "rk", "-o", "folder.alk"}).status, 0);
+            EXPECT_TRUE(ReadFile(work_ + "/folder.alk") == original);
+        }
+    }
 }
 
 TEST_F(NativeRun, ExtractIntoAPathThatIsAFileFails) {
@@ -650,9 +672,9 @@ TEST_F(NativeRun, MemberNamesAreDecodedOrEscapedAndWrittenSo) {
         const char* names;  // written under out/, or the names listed
     };
     const Case cases[] = {
-        {{"extract", "odd.ald", "-o", "out"}, "%85@.qnt\n100%.qnt\n\xEF\xBD\xB1\xEF\xBD\xB2.qnt\n"},
-        {{"extract", "odd.ald", "-o", "out", "--names", "raw"}, "%85@.qnt\n%B1%B2.qnt\n100%25.qnt\n"},
-        {{"extract", "samples.ald", "-o", "out", "--names", "raw", "%95*"}, "%95_%8E%86.qnt\n"},
+        {{"extract", "odd.ald", "-o", "out"}, "%85@.qnt\n100%.qnt\nodd.ald.manifest.json\n\xEF\xBD\xB1\xEF\xBD\xB2.qnt\n"},
+        {{"extract", "odd.ald", "-o", "out", "--names", "raw"}, "%85@.qnt\n%B1%B2.qnt\n100%25.qnt\nodd.ald.manifest.json\n"},
+        {{"extract", "samples.ald", "-o", "out", "--names", "raw", "%95*"}, "%95_%8E%86.qnt\nsamples.ald.manifest.json\n"},
         {{"convert", "samples.ald", "-o", "out", "-m", "\xE8\xA1\xA8\xE7\xB4\x99.qnt"}, "samples/\xE8\xA1\xA8\xE7\xB4\x99.png\n"},
         {{"list", "odd.ald", "--names", "raw"}, "%85@.qnt\n%B1%B2.qnt\n100%25.qnt\n"},
     };
@@ -936,8 +958,8 @@ TEST_F(NativeRun, TestDecodesEverythingAndNamesEachDamagedOne) {
         {"badpic.ald", "torva: badpic.ald: bad.qnt: damaged: not a picture that torva can read\n"},
         {"damaged.ald", "torva: damaged.ald: cut.qnt: damaged: the member lies beyond the end of the archive ("},
         {"cut.alk",
-         "torva: cut.alk: cut_004.pms: damaged: the member lies beyond the end of the archive (7045 of 13366 bytes "
-         "there)\ntorva: cut.alk: cut_005.dat: damaged: the member lies beyond the end of the archive (0 of 14556 "
+         "torva: cut.alk: cut_005.pms: damaged: the member lies beyond the end of the archive (7045 of 13366 bytes "
+         "there)\ntorva: cut.alk: cut_006.dat: damaged: the member lies beyond the end of the archive (0 of 14556 "
          "bytes there)\n"},
         {"cut.ald", "torva: cut.ald: damaged: the data ends early in the member table ("},
     };
@@ -954,8 +976,8 @@ TEST_F(NativeRun, TestDecodesEverythingAndNamesEachDamagedOne) {
               "{\"files\": [\n"
               "    {\"file\": \"pictures/bars.vsp\", \"ok\": true},\n"
               "    {\"file\": \"cut.alk\", \"ok\": false, \"members\": 5, \"table_whole\": true, \"damaged\": ["
-              "{\"name\": \"cut_004.pms\", \"damage\": \"the member lies beyond the end of the archive (7045 of 13366 "
-              "bytes there)\"}, {\"name\": \"cut_005.dat\", \"damage\": \"the member lies beyond the end of the archive "
+              "{\"name\": \"cut_005.pms\", \"damage\": \"the member lies beyond the end of the archive (7045 of 13366 "
+              "bytes there)\"}, {\"name\": \"cut_006.dat\", \"damage\": \"the member lies beyond the end of the archive "
               "(0 of 14556 bytes there)\"}]},\n"
               "    {\"file\": \"cut1_sunset.qnt\", \"ok\": false, \"damage\": \"the data ends early (12288 of 12288 "
               "pixels decoded)\"}\n"

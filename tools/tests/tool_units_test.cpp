@@ -14,6 +14,8 @@
 #include "tools/torva/file_times.h"
 #include "tools/torva/glob.h"
 #include "tools/torva/json.h"
+#include "tools/torva/json_reader.h"
+#include "tools/torva/manifest.h"
 #include "tools/torva/options.h"
 #include "tools/torva/file_system.h"
 #include "tools/torva/staged_file.h"
@@ -348,6 +350,140 @@ TEST(JsonString, EscapesAndKeepsTheDocumentValid) {
         {"\xC0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},  // an overlong form is no character
     };
     for (const Case& c : cases) EXPECT_EQ(torva::JsonString(c.in), c.out) << c.in;
+}
+
+TEST(ParseJson, TakesRfc8259AndNothingMore) {
+    struct Case {
+        std::string document;
+        const char* error;  // part of the error, or null when the document is valid
+    };
+    const Case cases[] = {
+        {"{\"a\": [1, -2.5e3, true, false, null, \"x\"], \"b\": {}}", nullptr},
+        {" \r\n\t[] ", nullptr},
+        {"\"\\u00e9\\ud83d\\ude00\\/\\n\"", nullptr},
+        {"[1,]", "unexpected character"},
+        {"{\"a\": 1,}", "expected a member name"},
+        {"[1] [2]", "unexpected text after the document"},
+        {"// no\n[]", "unexpected character"},
+        {"[01]", "expected ',' or ']'"},
+        {"[1.]", "a fraction needs digits"},
+        {"[1e]", "an exponent needs digits"},
+        {"\"\\ud800\"", "a lone high surrogate"},
+        {"\"\\udc00\"", "a lone low surrogate"},
+        {"\"tab\there\"", "a control character"},
+        {"\"\xC3\x28\"", "not valid UTF-8"},
+        {"\"\xED\xA0\x80\"", "not valid UTF-8"},
+        {"\"\\x\"", "unknown escape"},
+        {"{\"a\" 1}", "expected ':'"},
+        {"[\n\n\"open", "line 3: a string is not closed"},
+        {"", "unexpected end"},
+        {std::string(64, '[') + std::string(64, ']'), nullptr},
+        {std::string(65, '[') + std::string(65, ']'), "nested too deeply"},
+    };
+    for (const Case& c : cases) {
+        torva::JsonValue value;
+        std::string error;
+        const bool parsed = torva::ParseJson(c.document, value, error);
+        EXPECT_EQ(parsed, c.error == nullptr) << c.document << ": " << error;
+        if (c.error != nullptr) {
+            EXPECT_NE(error.find(c.error), std::string::npos) << c.document << ": " << error;
+        }
+    }
+    torva::JsonValue value;
+    std::string error;
+    ASSERT_TRUE(torva::ParseJson("{\"s\": \"\\u00e9\\ud83d\\ude00\", \"n\": 12}", value, error));
+    ASSERT_NE(value.find("s"), nullptr);
+    EXPECT_EQ(value.find("s")->text, "\xC3\xA9\xF0\x9F\x98\x80");
+    EXPECT_EQ(value.find("missing"), nullptr);
+}
+
+TEST(AsUint64, ReadsNonNegativeIntegersExactly) {
+    struct Case {
+        const char* number;
+        bool valid;
+        uint64_t value;
+    };
+    const Case cases[] = {{"0", true, 0},
+                          {"18446744073709551615", true, UINT64_MAX},
+                          {"133590276000000000", true, 133590276000000000ull},
+                          {"18446744073709551616", false, 0},
+                          {"-1", false, 0},
+                          {"1.0", false, 0},
+                          {"1e3", false, 0}};
+    for (const Case& c : cases) {
+        torva::JsonValue value;
+        std::string error;
+        ASSERT_TRUE(torva::ParseJson(c.number, value, error)) << c.number;
+        uint64_t out = 7;
+        EXPECT_EQ(torva::AsUint64(value, out), c.valid) << c.number;
+        if (c.valid) {
+            EXPECT_EQ(out, c.value) << c.number;
+        }
+    }
+}
+
+// A manifest written is read back as it was; the fields that make it one
+// are checked.
+TEST(Manifest, ReadsBackWhatItWritesAndRefusesFaultyRows) {
+    torva::Manifest manifest;
+    manifest.ald = true;
+    manifest.archive = "a.ald";
+    manifest.size = 1234;
+    manifest.rows.resize(2);
+    manifest.rows[0].empty = false;
+    manifest.rows[0].placed = true;
+    manifest.rows[0].position = 800;
+    manifest.rows[0].size = 0x80000000u;
+    manifest.rows[0].name = std::string("\x95\x5c\x00x", 4);
+    manifest.rows[0].fileTime = UINT64_MAX;
+    manifest.rows[0].file = "one.qnt";
+    manifest.rows[1].empty = false;
+    manifest.rows[1].position = 900;
+    manifest.layout.resize(3);
+    manifest.layout[0].framing = std::string("\x00\x01\xff", 3);
+    manifest.layout[1].row = 0;
+    const std::string json = torva::ManifestJson(manifest);
+    torva::Manifest back;
+    std::string error;
+    ASSERT_TRUE(torva::ParseManifest(json, back, error)) << error;
+    ASSERT_EQ(back.rows.size(), 2u);
+    EXPECT_TRUE(back.ald);
+    EXPECT_EQ(back.size, 1234u);
+    EXPECT_EQ(back.rows[0].name, manifest.rows[0].name);
+    EXPECT_EQ(back.rows[0].fileTime, UINT64_MAX);
+    EXPECT_EQ(back.rows[0].size, 0x80000000u);
+    EXPECT_EQ(back.rows[0].file, "one.qnt");
+    EXPECT_TRUE(back.rows[1].file.empty());
+    EXPECT_FALSE(back.rows[1].placed);
+    ASSERT_EQ(back.layout.size(), 3u);
+    EXPECT_EQ(back.layout[0].framing, manifest.layout[0].framing);
+    EXPECT_EQ(back.layout[1].row, 0);
+    EXPECT_TRUE(torva::IsManifestName("a.ald.manifest.json"));
+    EXPECT_FALSE(torva::IsManifestName(".manifest.json"));
+    EXPECT_FALSE(torva::IsManifestName("a.manifest.json.bak"));
+
+    struct Fault {
+        std::string from, to;
+        const char* error;
+    };
+    const Fault faults[] = {
+        {"{\"row\": 1", "{\"row\": 2", "row 1 is numbered 2"},
+        {"\"kind\": \"ALD\"", "\"kind\": \"ZIP\"", "\"kind\" is neither"},
+        {"\"version\": 1", "\"version\": 2", "has version 2"},
+        {"\"one.qnt\"", "\"sub/one.qnt\"", "outside the manifest's directory"},
+        {"\"position\": 800", "\"position\": 4294967296", "\"position\" is not a valid number"},
+        {"\"framing\": \"0001ff\"", "\"framing\": \"0001F\"", "not lower-case hexadecimal"},
+        {"{\"row\": 0}", "{\"row\": 1}", "not a placed member"},
+        {"{\"row\": 1, \"file\": null, \"placed\": false", "{\"row\": 1, \"file\": null, \"empty\": true", "ALD rows never are"},
+    };
+    for (const Fault& f : faults) {
+        std::string text = json;
+        const size_t at = text.find(f.from);
+        ASSERT_NE(at, std::string::npos) << f.from;
+        text.replace(at, f.from.size(), f.to);
+        EXPECT_FALSE(torva::ParseManifest(text, back, error)) << f.to;
+        EXPECT_NE(error.find(f.error), std::string::npos) << f.to << ": " << error;
+    }
 }
 
 TEST(ParseOptions, RefusesWhatDoesNotGoTogether) {

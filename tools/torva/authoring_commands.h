@@ -10,5 +10,7 @@ namespace torva {
 
 int RunEncode(const Options& options, Reporter& reporter);
 int RunPack(const Options& options, Reporter& reporter);
+// pack --manifest: the archive a manifest describes, rebuilt from its files.
+int RunPackManifest(const Options& options, Reporter& reporter);
 
 }  // namespace torva

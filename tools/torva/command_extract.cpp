@@ -1,6 +1,7 @@
 // extract: members copied out of one archive, byte for byte, into a
 // directory or to standard output.
 #include "tools/torva/commands_internal.h"
+#include "tools/torva/manifest.h"
 
 namespace torva {
 namespace {
@@ -28,6 +29,25 @@ std::vector<const Member*> ChooseMembers(const std::vector<Member>& members, con
         }
     }
     return chosen;
+}
+
+// The manifest beside the members: every row of the archive, those not
+// extracted (not chosen, or not written) with no file.
+void WriteManifest(const Examined& file, InputFile& input, const std::vector<std::string>& filesByRow,
+                   const std::string& path, const Options& options, Reporter& reporter) {
+    Manifest manifest;
+    manifest.archive = BaseName(file.source.display);
+    std::string error;
+    if (!ReadArchiveManifest(file.archiveKind == TORVASOFT_KIND_ALD, file.head, input, manifest, error)) {
+        reporter.fail(file.source.display, "no manifest written: " + error);
+        return;
+    }
+    for (size_t row = 0; row < manifest.rows.size() && row < filesByRow.size(); ++row) {
+        manifest.rows[row].file = filesByRow[row];
+    }
+    if (!MayWrite(path, options.existing, reporter)) return;
+    WriteOutput(path, ManifestJson(manifest), options.existing, file.source.display + ": manifest", reporter);
+    if (options.verbose) reporter.print("manifest -> " + path, 0);
 }
 
 }  // namespace
@@ -72,17 +92,24 @@ int RunExtract(Session& session) {
     Progress progress(chosen.size(), StandardErrorIsTerminal());
     reporter.setProgress(&progress);
     NameRegistry names;
+    // Claimed first, so that a member of the same name is the one renamed.
+    const std::string manifestPath =
+        JoinPath(options.output, names.claim("", ManifestNameFor(BaseName(archive))));
+    std::vector<std::string> filesByRow;
     for (size_t i = 0; i < chosen.size(); ++i) {
         const Member& member = *chosen[i];
         const std::string label = archive + ": " + member.name;
         progress.update(i, member.name);
         std::string note;
-        const std::string outPath = JoinPath(options.output, ClaimOutputName(names, "", member.name, note));
+        const std::string fileName = ClaimOutputName(names, "", member.name, note);
         if (!note.empty()) reporter.note(label, note);
+        const std::string outPath = JoinPath(options.output, fileName);
         if (!MayWrite(outPath, options.existing, reporter)) continue;
         std::string bytes;
         if (!session.readMember(file, input, member, bytes, options.keepDamaged, reporter)) continue;
         if (!WriteOutput(outPath, bytes, options.existing, label, reporter)) continue;
+        if (member.row >= filesByRow.size()) filesByRow.resize(size_t(member.row) + 1);
+        filesByRow[member.row] = fileName;
         if (member.hasTime && !SetModificationTime(outPath, member.utcTime)) {
             reporter.fail(outPath, "cannot set the file's time");
         }
@@ -90,6 +117,7 @@ int RunExtract(Session& session) {
     }
     progress.finish();
     reporter.setProgress(nullptr);
+    WriteManifest(file, input, filesByRow, manifestPath, options, reporter);
     return reporter.failed() ? ExitFailed : ExitOk;
 }
 

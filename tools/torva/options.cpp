@@ -149,6 +149,15 @@ const OptionUse kOptions[] = {
          o.listGiven = true;
          return true;
      }},
+    {"", "--manifest", true, " pack ",
+     [](const std::string& value, Options& o, std::string& fault) {
+         if (value.empty()) {
+             fault = "the manifest's name is empty";
+             return false;
+         }
+         o.manifest = value;
+         return true;
+     }},
 
     // test: reads and decodes, writes nothing.
     {"-h", "--help", false, " test ",

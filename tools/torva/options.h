@@ -41,6 +41,7 @@ struct Options {
     bool atGiven = false;
     std::string list;                  // pack --list FILE
     bool listGiven = false;
+    std::string manifest;              // pack --manifest FILE (extract's record of an archive)
     std::vector<std::string> operands;
 };
 

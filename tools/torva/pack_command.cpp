@@ -11,7 +11,8 @@
 #include "tools/torva/code_page.h"
 #include "tools/torva/commands_internal.h"
 #include "tools/torva/file_system.h"
-#include "tools/torva/file_system_platform.h"
+#include "tools/torva/manifest.h"
+#include "tools/torva/member_file_sink.h"
 #include "tools/torva/staged_file.h"
 
 namespace torva {
@@ -54,11 +55,6 @@ bool NaturalLess(const std::string& a, const std::string& b) {
     return a.size() - i < b.size() - j;
 }
 
-struct Input {
-    std::string path;
-    FileFacts facts;
-};
-
 class Collector {
 public:
     Collector(bool recursive, Reporter& reporter) : recursive_(recursive), reporter_(reporter) {}
@@ -77,7 +73,12 @@ public:
         std::vector<std::string> names;
         for (const DirectoryEntry& entry : entries) names.push_back(entry.name);
         std::sort(names.begin(), names.end(), NaturalLess);
-        for (const std::string& name : names) add(JoinPath(path, name));
+        for (const std::string& name : names) {
+            // The manifest extract writes beside the members is no member
+            // (pack --manifest reads it); a file given by name still is.
+            if (IsManifestName(name)) continue;
+            add(JoinPath(path, name));
+        }
     }
 
     void fail(const std::string& what, const std::string& why) {
@@ -93,57 +94,62 @@ private:
     Reporter& reporter_;
 };
 
+// The row an extracted ALK member came from: its name without extension
+// ends in '_' and at least three digits (STEM_NNN, NNN = row + 1), as
+// extract names them. False for any other name.
+const uint64_t kMostNumberedRows = uint64_t{1} << 20;
+bool RowFromName(const std::string& path, uint64_t& row) {
+    const std::string stem = StemOf(BaseName(path));
+    size_t digits = 0;
+    while (digits < stem.size() && stem[stem.size() - 1 - digits] >= '0' && stem[stem.size() - 1 - digits] <= '9') {
+        ++digits;
+    }
+    if (digits < 3 || digits == stem.size() || stem[stem.size() - 1 - digits] != '_') return false;
+    uint64_t number = 0;
+    for (size_t i = stem.size() - digits; i < stem.size(); ++i) {
+        number = number * 10 + uint64_t(stem[i] - '0');
+        if (number > kMostNumberedRows) return false;
+    }
+    if (number == 0) return false;
+    row = number - 1;
+    return true;
+}
+
+// When every input is named STEM_NNN, each goes to its row and the rows no
+// file names stay empty, so a folder extract wrote packs back with every
+// member at the row it came from. False (inputs unchanged) otherwise;
+// `clash` is set when two files name one row.
+bool PlaceByRow(std::vector<Input>& inputs, std::string& clash) {
+    if (inputs.empty()) return false;
+    std::vector<uint64_t> rowOf(inputs.size());
+    uint64_t rows = 0;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        if (!RowFromName(inputs[i].path, rowOf[i])) return false;
+        rows = std::max(rows, rowOf[i] + 1);
+    }
+    std::vector<Input> placed(size_t(rows), Input{std::string(), FileFacts()});
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        Input& slot = placed[size_t(rowOf[i])];
+        if (!slot.path.empty()) {
+            clash = slot.path + " and " + inputs[i].path + " both name row " + std::to_string(rowOf[i] + 1);
+            return false;
+        }
+        slot = inputs[i];
+    }
+    inputs.swap(placed);
+    return true;
+}
+
 bool IsAbsolute(const std::string& path) {
     return (!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() > 1 && path[1] == ':');
 }
-
-// Copies each member's file into the archive, exactly the size it had when
-// the members were checked.
-class FileSink : public author::ArchiveSink {
-public:
-    FileSink(StagedFile& out, const std::vector<Input>& inputs) : out_(out), inputs_(inputs) {}
-
-    bool write(const uint8_t* bytes, size_t count) override { return out_.write(bytes, count); }
-
-    bool writeMember(size_t index) override {
-        const Input& input = inputs_[index];
-        std::FILE* file = platform::OpenFile(input.path, "rb");
-        if (file == nullptr) {
-            problem = input.path + ": cannot open";
-            return false;
-        }
-        std::unique_ptr<char[]> buffer(new (std::nothrow) char[kChunk]);
-        if (!buffer) {
-            std::fclose(file);
-            problem = input.path + ": out of memory";
-            return false;
-        }
-        uint64_t left = input.facts.size;
-        bool ok = true;
-        while (ok && left > 0) {
-            const size_t step = left < kChunk ? size_t(left) : kChunk;
-            ok = std::fread(buffer.get(), 1, step, file) == step && out_.write(buffer.get(), step);
-            left -= step;
-        }
-        const bool grew = ok && std::fgetc(file) != EOF;
-        std::fclose(file);
-        if (!ok || grew) problem = input.path + ": changed while it was being packed";
-        return ok && !grew;
-    }
-
-    std::string problem;
-
-private:
-    static const size_t kChunk = 1 << 20;
-    StagedFile& out_;
-    const std::vector<Input>& inputs_;
-};
 
 }  // namespace
 
 int RunPack(const Options& options, Reporter& reporter) {
     const std::string& archive = options.output;
     if (archive.empty()) return Usage("say which archive to write: -o ARCHIVE.ald or -o ARCHIVE.alk");
+    if (!options.manifest.empty()) return RunPackManifest(options, reporter);
     std::string extension = archive.size() >= 4 ? archive.substr(archive.size() - 4) : std::string();
     for (char& c : extension) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     if (extension != ".ald" && extension != ".alk") return Usage("the archive's name must end in .ald or .alk");
@@ -176,6 +182,9 @@ int RunPack(const Options& options, Reporter& reporter) {
             }
         }
     }
+    std::string clash;
+    if (!ald) PlaceByRow(collector.inputs, clash);
+    if (!clash.empty()) collector.fail(archive, clash);
     const std::vector<Input>& inputs = collector.inputs;
 
     // Every member is checked before anything is written.
@@ -232,7 +241,10 @@ int RunPack(const Options& options, Reporter& reporter) {
     }
     if (options.verbose) {
         std::string names;
-        for (const Input& input : inputs) names += input.path + "\n";
+        for (const Input& input : inputs) {
+            // Rows left empty have no file.
+            if (!input.path.empty()) names += input.path + "\n";
+        }
         WriteStandardOutput(names);
     }
     return ExitOk;

@@ -193,6 +193,7 @@ bool Session::listMembers(const Examined& file, InputFile& input, std::vector<Me
         member.utcTime = entry.has_time ? entry.file_time : 0;
         member.localTime = LocalTimeOf(member.utcTime, offset);
         member.hasTime = member.localTime != 0 && member.utcTime != 0;
+        member.row = entry.row;
         members.push_back(member);
     }
     if (!damage.empty()) reporter_.fail(what, "damaged: " + damage);

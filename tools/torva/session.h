@@ -32,6 +32,7 @@ struct Member {
     bool hasTime = false;    // a stored time of zero is none
     uint64_t localTime = 0;  // FILETIME in local time, with the zone's offset of today
     uint64_t utcTime = 0;    // the stored time, UTC
+    uint32_t row = 0;        // the table row, from 0 (torvasoft_member)
 };
 
 // What a file turned out to be.

@@ -33,8 +33,9 @@ static_assert(sizeof(torvasoft_layout) == 24 && offsetof(torvasoft_layout, forma
                   offsetof(torvasoft_layout, stride) == 12 && offsetof(torvasoft_layout, size) == 16 &&
                   offsetof(torvasoft_layout, palette_entries) == 20,
               "torvasoft_layout as torva.js reads it");
-static_assert(sizeof(torvasoft_member) == 296 && offsetof(torvasoft_member, raw_name_size) == 256 &&
-                  offsetof(torvasoft_member, position) == 264 && offsetof(torvasoft_member, size) == 272,
+static_assert(sizeof(torvasoft_member) == 304 && offsetof(torvasoft_member, raw_name_size) == 256 &&
+                  offsetof(torvasoft_member, position) == 264 && offsetof(torvasoft_member, size) == 272 &&
+                  offsetof(torvasoft_member, row) == 296,
               "torvasoft_member as torva.js reads it");
 static_assert(sizeof(torva_png_image) == 28 && offsetof(torva_png_image, format) == 8 &&
                   offsetof(torva_png_image, pixels) == 12 && offsetof(torva_png_image, stride) == 16 &&

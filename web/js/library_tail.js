@@ -34,7 +34,7 @@ const withPixels = new Set(['complete', 'truncated', 'corrupt', 'outside-file'])
 // torvasoft_pixel_format to torva_png_format: RGBA8, INDEXED4, INDEXED8,
 // RGB555, BGR24 and BGRA32.
 const pngFormats = [0, 6, 5, 4, 3, 2];
-const memberBytes = 296;
+const memberBytes = 304;
 
 let wasm = null;
 const nameDecoder = new TextDecoder('shift_jis');
@@ -99,7 +99,8 @@ function readMembers(address, count) {
   for (let i = 0; i < count; ++i) {
     const at = address + i * memberBytes;
     const raw = wasm.HEAPU8.slice(at, at + u32(at + 256));
-    members.push({name: nameDecoder.decode(raw), rawName: hex(raw), position: u64(at + 264), size: u64(at + 272)});
+    members.push({name: nameDecoder.decode(raw), rawName: hex(raw), position: u64(at + 264), size: u64(at + 272),
+                  row: u32(at + 296)});
   }
   return members;
 }

@@ -109,7 +109,7 @@ TEST_F(Names, AlkMembersAreNamedByWhatTheyAreInEveryCommand) {
     const char* expected = "v_001.qnt\nv_002.vsp\nv_003.pms\nv_004.dat\nv_005.dat\n";
     EXPECT_EQ(names, expected);
     ASSERT_EQ(torva({"extract", "v.alk", "-o", "out"}).status, 0);
-    EXPECT_EQ(Listing(work_ + "/out"), expected);
+    EXPECT_EQ(Listing(work_ + "/out"), std::string("v.alk.manifest.json\n") + expected);
     EXPECT_EQ(ReadFile(work_ + "/out/v_002.vsp"), ReadFile(work_ + "/pictures/bars.vsp"));
     // test decodes the pictures; the cut VSP is no VSP by its name.
     const Outcome test = torva({"test", "v.alk"});
@@ -169,7 +169,7 @@ TEST_F(Names, EveryCommandNumbersAClashAndSaysSoOnce) {
     const Case cases[] = {
         {{"extract", "twice.ald", "-o", "out"},
          "torva: twice.ald: A.QNT: written as A~2.QNT (A.QNT is the name of an earlier output)\n", "out",
-         "A~2.QNT\na.qnt\n"},
+         "A~2.QNT\na.qnt\ntwice.ald.manifest.json\n"},
         {{"convert", "twice.ald", "-o", "out"},
          "torva: twice.ald: A.QNT: written as A~2.png (A.png is the name of an earlier output)\n", "out/twice",
          "A~2.png\na.png\n"},

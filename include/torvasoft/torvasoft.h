@@ -150,9 +150,17 @@ typedef struct torvasoft_info {
     uint32_t height;
     uint32_t depth;    /* as the plug-in reports it: 4 (VSP), 8 or 16 (PMS), 24 or 32 (QNT) */
     int has_alpha;     /* 1 when the file carries an alpha plane */
-    int has_position;  /* 1 when the format stores a screen position (VSP) */
-    int32_t x;         /* the stored position; 0 where there is none */
-    int32_t y;
+    int has_position;  /* 1 when the format stores a screen position (all three do) */
+    int32_t x;         /* the stored position: QNT's and PMS's signed 32-bit fields, VSP's */
+    int32_t y;         /* rectangle (left x 8, top) */
+    /* The header fields a re-encoder keeps (torvasoft_encode's `like`),
+     * which no decoder reads. */
+    uint32_t version;         /* QNT 0, 1 or 2; PMS 1 or 2; VSP 0 */
+    uint32_t header_size;     /* QNT: where the colour stream begins (48 in version 0); PMS: 48 or 64; VSP: 58 */
+    uint32_t reserved;        /* QNT: body field 5, after the bit depth; VSP: bytes 8 and 9; PMS: 0 */
+    uint32_t comment_offset;  /* PMS: offset 40, where a NUL-terminated comment begins (0: none) */
+    uint8_t shadow_depth;     /* PMS: byte 7 */
+    uint8_t pms_flags[8];     /* PMS: bytes 8 to 15 (a palette mask and reserved bytes), as stored */
 } torvasoft_info;
 
 /* Reads the header alone: NOT_RECOGNISED, or what the header tells (COMPLETE;

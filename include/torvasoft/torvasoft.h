@@ -294,10 +294,30 @@ typedef struct torvasoft_picture {
 } torvasoft_picture;
 
 typedef struct torvasoft_encode_options {
-    int format;      /* a torvasoft_format */
-    uint32_t x;      /* the stored position, for formats that store one (VSP: x a multiple of 8) */
+    int format;      /* a torvasoft_format; with `like`, 0 for the original's */
+    /* The stored position. VSP: x a multiple of 8, the whole picture within
+     * 640 x 400 (else OFF_SCREEN). QNT and PMS: the bits of their signed
+     * 32-bit fields, negative values included; OFF_SCREEN when x + width or
+     * y + height passes INT32_MAX. */
+    uint32_t x;
     uint32_t y;
     int greedy;      /* nonzero: the faster greedy parse of the PMS and VSP streams, else the shortest */
+    /* The whole file of an original picture (NULL: none) whose header the
+     * new file keeps, so that it can replace the original: its format (a
+     * PMS's depth chooses PMS8 or PMS16; `format` must be 0 or that one,
+     * else INVALID_ARGUMENT), version, header size and every header field
+     * the pixels do not decide (QNT: the reserved body field and the bytes
+     * between the body and the colour stream; PMS: bytes 7 to 23 but the
+     * position, 44 to the header's end, and the comment, written after the
+     * streams; VSP: bytes 8 and 9). Only the position, the size, the stream
+     * sizes and offsets, and the palette change. NOT_RECOGNISED when it is
+     * none of the pictures, TRUNCATED when it ends inside that header.
+     * `like_name` is its name (a VSP is known by its extension). */
+    const uint8_t* like;
+    size_t like_size;
+    const char* like_name;
+    /* With `like`: nonzero keeps the original's position (x and y unused). */
+    int like_position;
 } torvasoft_encode_options;
 
 typedef struct torvasoft_encode_report {

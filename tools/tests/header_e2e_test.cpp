@@ -129,6 +129,43 @@ TEST_F(Header, ConvertThenEncodeLikeKeepsEveryHeaderField) {
         {"at.vsp", MarkedVsp(8, 40, 0x12, 0x34), 10, {}, "at 64,40, header 58 bytes, reserved 13330"},
         {"origin.vsp", MarkedVsp(0, 0, 0, 0), 10, {}, "no alpha, at 0,0"},
     };
+    // The sample pictures, and pictures torva encode placed, as originals too.
+    ASSERT_EQ(std::system((Quote(TORVA_SAMPLES_TOOL) + " " + Quote(work_ + "/samples") + " >/dev/null").c_str()), 0);
+    ASSERT_EQ(torva({"convert", "samples/pictures/bars.vsp", "-o", "made"}).status, 0);
+    const std::vector<std::string> made[] = {
+        {"made/bars.png", "-f", "qnt", "--at", "-16,24", "-o", "made/placed.qnt"},
+        {"made/bars.png", "-f", "pms8", "--at", "3,5", "-o", "made/placed8.pms"},
+        {"made/bars.png", "-f", "pms16", "--at", "640,0", "-o", "made/placed16.pms"},
+        {"made/bars.png", "-f", "vsp", "--at", "512,320", "-o", "made/placedv.vsp"},
+    };
+    for (const std::vector<std::string>& arguments : made) {
+        std::vector<std::string> encode = {"encode"};
+        encode.insert(encode.end(), arguments.begin(), arguments.end());
+        ASSERT_EQ(torva(encode).status, 0) << arguments.back();
+    }
+    const struct {
+        const char* path;
+        size_t headerBytes;
+        std::vector<size_t> streamFields;
+    } found[] = {
+        {"samples/pictures/sunset.qnt", 52, {36, 40}},
+        {"samples/pictures/ring_alpha.qnt", 52, {36, 40}},
+        {"samples/pictures/checker.pms", 48 + 768, {32, 36, 40}},
+        {"samples/pictures/gradient16.pms", 64, {32, 36, 40}},
+        {"samples/pictures/disc16_alpha.pms", 64, {32, 36, 40}},
+        {"samples/pictures/bars.vsp", 10, {}},
+        {"made/placed.qnt", 52, {36, 40}},
+        {"made/placed8.pms", 48 + 768, {32, 36, 40}},
+        {"made/placed16.pms", 48, {32, 36, 40}},
+        {"made/placedv.vsp", 10, {}},
+    };
+    for (const auto& file : found) {
+        const std::string bytes = ReadFile(work_ + "/" + file.path);
+        ASSERT_FALSE(bytes.empty()) << file.path;
+        const std::string path = file.path;
+        originals.push_back({nullptr, Bytes(bytes.begin(), bytes.end()), file.headerBytes, file.streamFields, ""});
+        originals.back().name = file.path + path.rfind('/') + 1;
+    }
     for (const Original& original : originals) {
         SCOPED_TRACE(original.name);
         const std::string name = original.name, stem = name.substr(0, name.rfind('.'));

@@ -37,7 +37,7 @@ const char kInfoHelp[] =
     "\n"
     "Tells for each FILE what it is: for a picture its format, width x height and\n"
     "bits per pixel, then whether it has alpha, its stored position (at X,Y), and\n"
-    "the header fields that encode --like keeps (version, header size; QNT's\n"
+    "the header fields a re-encoding keeps (version, header size; QNT's\n"
     "reserved field; PMS's shadow depth (byte 7), flags (bytes 8-15, hex) and\n"
     "comment offset; VSP's bytes 8-9 as 'reserved'); for an archive its format\n"
     "and number of members.\n"

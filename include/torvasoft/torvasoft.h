@@ -307,9 +307,9 @@ typedef struct torvasoft_encode_options {
      * PMS's depth chooses PMS8 or PMS16; `format` must be 0 or that one,
      * else INVALID_ARGUMENT), version, header size and every header field
      * the pixels do not decide (QNT: the reserved body field and the bytes
-     * between the body and the colour stream; PMS: bytes 7 to 23 but the
-     * position, 44 to the header's end, and the comment, written after the
-     * streams; VSP: bytes 8 and 9). Only the position, the size, the stream
+     * between the body and the colour stream; PMS: bytes 7 to 15, 44 to the
+     * header's end, and the comment (NUL-terminated, at most 64 KiB),
+     * written after the streams; VSP: bytes 8 and 9). Only the position, the size, the stream
      * sizes and offsets, and the palette change. NOT_RECOGNISED when it is
      * none of the pictures, TRUNCATED when it ends inside that header.
      * `like_name` is its name (a VSP is known by its extension). */

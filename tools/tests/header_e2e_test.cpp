@@ -258,7 +258,13 @@ TEST_F(Header, LikeRefusesWhatTheOriginalCannotHold) {
     WriteFile(work_ + "/notes.txt", "no picture");
     const Bytes wide = MarkedVsp(0, 0, 0, 0);
     WriteFile(work_ + "/wide.vsp", std::string(wide.begin(), wide.end()));
-    ASSERT_EQ(torva({"convert", "wide.vsp", "-o", "png"}).status, 0);
+    const Bytes wider = [] {
+        torvatest::VspPicture picture = torvatest::MakeVspPicture(72, 12, 2);
+        picture.left = picture.top = 0;  // no position of its own in the PNG
+        return torvatest::WriteVsp(picture, 1);
+    }();
+    WriteFile(work_ + "/wide72.vsp", std::string(wider.begin(), wider.end()));
+    ASSERT_EQ(torva({"convert", "wide.vsp", "wide72.vsp", "-o", "png"}).status, 0);
 
     struct Case {
         std::vector<std::string> arguments;
@@ -271,6 +277,8 @@ TEST_F(Header, LikeRefusesWhatTheOriginalCannotHold) {
         {{"encode", "png/wide.png", "--like", "orig.pms", "-f", "qnt", "-o", "o"}, 2, "differs from the format"},
         {{"encode", "png/wide.png", "--like", "orig.pms", "-o", "o/x.qnt"}, 2, "not .qnt"},
         {{"encode", "png/wide.png", "--like", "missing.qnt", "-o", "o"}, 1, "missing.qnt: cannot open"},
+        // The original's position with a picture wider than the original.
+        {{"encode", "png/wide72.png", "--like", "orig.vsp", "-o", "o"}, 1, "72 x 12 at 576,0"},
         {{"encode", "png/wide.png", "--like", "orig.vsp", "-o", "o"}, 0, ""},
     };
     for (const Case& c : cases) {

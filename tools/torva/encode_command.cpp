@@ -124,12 +124,15 @@ torvasoft_status Encode(const author::InputPicture& picture, const torvasoft_enc
     return torvasoft_encode(&source, &options, AppendTo, &file, report);
 }
 
-// The format an original picture is re-encoded in, from its header.
-bool FormatOfOriginal(const std::string& bytes, const std::string& name, int& format) {
+// The format an original picture is re-encoded in, from its header, and
+// its stored position.
+bool FormatOfOriginal(const std::string& bytes, const std::string& name, int& format, uint32_t& x, uint32_t& y) {
     torvasoft_info info{};
     const torvasoft_status status = torvasoft_inspect(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
                                                       name.c_str(), &info);
     if (status == TORVASOFT_NOT_RECOGNISED || status == TORVASOFT_INVALID_ARGUMENT) return false;
+    x = uint32_t(info.x);
+    y = uint32_t(info.y);
     switch (info.kind) {
     case TORVASOFT_KIND_QNT: format = TORVASOFT_FORMAT_QNT; return true;
     case TORVASOFT_KIND_VSP: format = TORVASOFT_FORMAT_VSP; return true;
@@ -186,10 +189,11 @@ int RunEncode(const Options& given, Reporter& reporter) {
     }
     // --like: the original's header, format included, is kept.
     std::string original;
+    uint32_t originalX = 0, originalY = 0;
     if (!given.like.empty()) {
         if (!ReadWhole(given.like, original, reporter)) return ExitFailed;
         int format = 0;
-        if (!FormatOfOriginal(original, given.like, format)) {
+        if (!FormatOfOriginal(original, given.like, format, originalX, originalY)) {
             reporter.fail(given.like, "not a picture whose header torva can copy (QNT, 8- or 16-bit PMS, VSP)");
             return ExitFailed;
         }
@@ -242,9 +246,8 @@ int RunEncode(const Options& given, Reporter& reporter) {
         // (--like), else 0,0.
         torvasoft_encode_options chosen = options;
         if (!given.atGiven) {
-            chosen.x = picture.hasPosition ? uint32_t(picture.x) : 0;
-            chosen.y = picture.hasPosition ? uint32_t(picture.y) : 0;
-            chosen.like_position = chosen.like != nullptr && !picture.hasPosition ? 1 : 0;
+            chosen.x = picture.hasPosition ? uint32_t(picture.x) : originalX;
+            chosen.y = picture.hasPosition ? uint32_t(picture.y) : originalY;
         }
         torvasoft_encode_report report{};
         std::string encoded;

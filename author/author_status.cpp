@@ -11,7 +11,8 @@ const char* AuthorStatusText(AuthorStatus status) {
     case AuthorStatus::NotFourBitLevels: return "a colour channel is not one of the 16 levels 0, 17, 34 ... 255";
     case AuthorStatus::HasAlpha: return "the picture has translucent pixels and the format has no alpha";
     case AuthorStatus::BadWidth: return "the width is not a multiple of 8";
-    case AuthorStatus::OutOfBounds: return "the picture does not fit the 640 x 400 screen the format describes";
+    case AuthorStatus::OutOfBounds: return "the picture does not fit the screen the format describes";
+    case AuthorStatus::BadTemplate: return "the original's header is not a whole header of the format";
     case AuthorStatus::OutOfMemory: return "out of memory";
     case AuthorStatus::CompressionFailed: return "compression failed";
     case AuthorStatus::NameEmpty: return "the member name is empty";

@@ -12,7 +12,8 @@ enum class AuthorStatus {
     NotFourBitLevels,   // a VSP colour whose channels are not 17 x (0..15)
     HasAlpha,           // a format without alpha was given translucent pixels
     BadWidth,           // a VSP width that is not a multiple of 8
-    OutOfBounds,        // a VSP position or size outside the screen the format describes
+    OutOfBounds,        // a position or size outside the screen the format describes
+    BadTemplate,        // a header template that is not a whole header of the format
     OutOfMemory,
     CompressionFailed,
     NameEmpty,          // an archive member name with no bytes

@@ -16,7 +16,8 @@ AuthorStatus EncodeAs(const SourcePicture& picture, const EncodeOptions& options
     switch (options.format) {
     case PictureFormat::Qnt: {
         QntEncodeInfo info;
-        const AuthorStatus status = EncodeQnt(picture.rgba, picture.width, picture.height, file, &info);
+        const AuthorStatus status = EncodeQnt(picture.rgba, picture.width, picture.height, file, &info, options.like,
+                                                options.left, options.top);
         r.alpha = info.alpha;
         return status;
     }
@@ -30,6 +31,9 @@ AuthorStatus EncodeAs(const SourcePicture& picture, const EncodeOptions& options
         pms.height = picture.height;
         pms.indices = indexed.indices.get();
         pms.palette = &indexed.palette[0][0];
+        pms.left = options.left;
+        pms.top = options.top;
+        pms.like = options.like;
         return EncodePms8(pms, options.strategy, file);
     }
     case PictureFormat::Pms16: {
@@ -43,6 +47,9 @@ AuthorStatus EncodeAs(const SourcePicture& picture, const EncodeOptions& options
         pms.height = picture.height;
         pms.pixels = pixels.get();
         pms.alpha = r.alpha ? alpha.data() : nullptr;
+        pms.left = options.left;
+        pms.top = options.top;
+        pms.like = options.like;
         return EncodePms16(pms, options.strategy, file);
     }
     case PictureFormat::Vsp: {
@@ -62,6 +69,7 @@ AuthorStatus EncodeAs(const SourcePicture& picture, const EncodeOptions& options
         vsp.top = options.top;
         vsp.indices = indexed.indices.get();
         vsp.palette = palette;
+        vsp.like = options.like;
         return EncodeVsp(vsp, options.strategy, file);
     }
     }

@@ -6,6 +6,7 @@
 
 #include "author/author_status.h"
 #include "author/byte_buffer.h"
+#include "author/header_template.h"
 #include "author/picture_preparation.h"
 #include "author/pms_encoder.h"
 
@@ -15,9 +16,15 @@ enum class PictureFormat { Qnt, Pms8, Pms16, Vsp };
 
 struct EncodeOptions {
     PictureFormat format = PictureFormat::Qnt;
-    uint32_t left = 0;  // VSP position in pixels
+    // The stored position in pixels: for VSP on its 640 x 400 screen
+    // (CheckVspGeometry), for QNT and PMS the bits of their signed fields
+    // (CheckStoredPosition).
+    uint32_t left = 0;
     uint32_t top = 0;
     ParseStrategy strategy = ParseStrategy::Shortest;
+    // The original picture's header, which the new file keeps; null for the
+    // encoders' own headers. It must be one of the format written.
+    const HeaderTemplate* like = nullptr;
 };
 
 struct EncodeReport {

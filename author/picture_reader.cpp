@@ -69,6 +69,12 @@ bool ReadPng(const uint8_t* bytes, size_t size, InputPicture& picture, const cha
     const bool paletted = ihdr.color_type == SPNG_COLOR_TYPE_INDEXED;
     if (!Allocate(picture, ihdr.width, ihdr.height, paletted, reason)) return false;
     picture.narrowed = ihdr.bit_depth == 16;
+    spng_offs offs;
+    if (spng_get_offs(ctx, &offs) == 0 && offs.unit_specifier == 0) {
+        picture.hasPosition = true;
+        picture.x = offs.x;
+        picture.y = offs.y;
+    }
 
     if (!paletted) {
         if (spng_decode_image(ctx, picture.rgba.data(), picture.rgba.size(), SPNG_FMT_RGBA8, SPNG_DECODE_TRNS) != 0) {
@@ -237,6 +243,8 @@ bool ReadInputPicture(const uint8_t* bytes, size_t size, InputPicture& picture, 
     picture.width = picture.height = picture.paletteSize = 0;
     picture.rgba.resize(0);
     picture.indices.resize(0);
+    picture.hasPosition = false;
+    picture.x = picture.y = 0;
     bool ok;
     if (size >= 8 && std::memcmp(bytes, "\x89PNG\r\n\x1a\n", 8) == 0) {
         ok = ReadPng(bytes, size, picture, reason);

@@ -18,6 +18,11 @@ struct InputPicture {
     uint8_t palette[256 * 4] = {};  // RGBA entries
     uint32_t paletteSize = 0;
     bool narrowed = false;  // 16-bit channels were narrowed to 8 bits
+    // A PNG's oFFs chunk in pixel units: where the picture stands on its
+    // screen (offsets in micrometres are not a position and are ignored).
+    bool hasPosition = false;
+    int32_t x = 0;
+    int32_t y = 0;
 
     SourcePicture source() const;
 };

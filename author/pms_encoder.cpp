@@ -279,18 +279,55 @@ AuthorStatus EncodeStream(const Pixel* p, uint64_t n, uint32_t width, const Code
     return AuthorStatus::Ok;
 }
 
-void WritePmsHeader(ByteBuffer& file, uint8_t depth, uint32_t width, uint32_t height, uint32_t streamOffset,
-                    uint32_t secondOffset) {
+// Where a file's parts go: the header, what the depth puts after it, the
+// comment last.
+struct PmsLayout {
+    uint32_t headerSize = 48;
+};
+
+// Starts `file` with the header (the template's bytes or a blank one).
+bool StartPmsFile(ByteBuffer& file, const HeaderTemplate* like, PmsLayout& layout) {
+    file.resize(0);
+    if (like == nullptr) return file.resize(layout.headerSize);
+    layout.headerSize = like->size;
+    return file.append(like->bytes, like->size);
+}
+
+// Appends the template's comment and fills in the header's fields.
+AuthorStatus FinishPmsFile(ByteBuffer& file, const HeaderTemplate* like, uint8_t depth, uint32_t width,
+                           uint32_t height, uint32_t left, uint32_t top, uint64_t streamOffset,
+                           uint64_t secondOffset) {
+    uint64_t commentOffset = 0;
+    if (like != nullptr && like->comment != nullptr && like->commentSize != 0) {
+        commentOffset = file.size();
+        if (!file.append(like->comment, like->commentSize)) return AuthorStatus::OutOfMemory;
+    }
+    if (file.size() > UINT32_MAX) return AuthorStatus::TooLarge;
     uint8_t* h = file.data();
     h[0] = 'P';
     h[1] = 'M';
-    file.putLe16(2, 1);
-    file.putLe16(4, 48);
+    if (like == nullptr) {
+        file.putLe16(2, 1);
+        file.putLe16(4, 48);
+    }
     h[6] = depth;
+    file.putLe32(16, left);
+    file.putLe32(20, top);
     file.putLe32(24, width);
     file.putLe32(28, height);
-    file.putLe32(32, streamOffset);
-    file.putLe32(36, secondOffset);
+    file.putLe32(32, uint32_t(streamOffset));
+    file.putLe32(36, uint32_t(secondOffset));
+    file.putLe32(40, uint32_t(commentOffset));
+    return AuthorStatus::Ok;
+}
+
+// A template must be a whole header: "PM", version 1 and 48 bytes or
+// version 2 and 64.
+bool TemplateFits(const HeaderTemplate* like) {
+    if (like == nullptr) return true;
+    if (like->bytes == nullptr || like->size < 6 || like->bytes[0] != 'P' || like->bytes[1] != 'M') return false;
+    const unsigned version = like->bytes[2] | like->bytes[3] << 8, size = like->bytes[4] | like->bytes[5] << 8;
+    return ((version == 1 && size == 48) || (version == 2 && size == 64)) && like->size == size;
 }
 
 AuthorStatus CheckGeometry(uint32_t width, uint32_t height) {
@@ -314,21 +351,27 @@ AuthorStatus EncodePms16Stream(const uint16_t* pixels, uint64_t count, uint32_t 
 AuthorStatus EncodePms8(const Pms8Picture& picture, ParseStrategy strategy, ByteBuffer& file) {
     file.resize(0);
     AuthorStatus status = CheckGeometry(picture.width, picture.height);
+    if (status == AuthorStatus::Ok) status = CheckStoredPosition(picture.width, picture.height, picture.left, picture.top);
     if (status != AuthorStatus::Ok) return status;
+    if (!TemplateFits(picture.like)) return AuthorStatus::BadTemplate;
     ByteBuffer stream;
     status = EncodePms8Stream(picture.indices, uint64_t(picture.width) * picture.height, picture.width, strategy, stream);
     if (status != AuthorStatus::Ok) return status;
-    const uint32_t paletteOffset = 48, streamOffset = 48 + 768;
+    PmsLayout layout;
+    if (!StartPmsFile(file, picture.like, layout)) return AuthorStatus::OutOfMemory;
+    const uint32_t paletteOffset = layout.headerSize, streamOffset = paletteOffset + 768;
     if (!file.resize(streamOffset) || !file.append(stream.data(), stream.size())) return AuthorStatus::OutOfMemory;
     for (int i = 0; i < 768; ++i) file.data()[paletteOffset + i] = picture.palette[i];
-    WritePmsHeader(file, 8, picture.width, picture.height, streamOffset, paletteOffset);
-    return AuthorStatus::Ok;
+    return FinishPmsFile(file, picture.like, 8, picture.width, picture.height, picture.left, picture.top,
+                         streamOffset, paletteOffset);
 }
 
 AuthorStatus EncodePms16(const Pms16Picture& picture, ParseStrategy strategy, ByteBuffer& file) {
     file.resize(0);
     AuthorStatus status = CheckGeometry(picture.width, picture.height);
+    if (status == AuthorStatus::Ok) status = CheckStoredPosition(picture.width, picture.height, picture.left, picture.top);
     if (status != AuthorStatus::Ok) return status;
+    if (!TemplateFits(picture.like)) return AuthorStatus::BadTemplate;
     const uint64_t count = uint64_t(picture.width) * picture.height;
     ByteBuffer stream, alpha;
     status = EncodePms16Stream(picture.pixels, count, picture.width, strategy, stream);
@@ -336,13 +379,15 @@ AuthorStatus EncodePms16(const Pms16Picture& picture, ParseStrategy strategy, By
         status = EncodePms8Stream(picture.alpha, count, picture.width, strategy, alpha);
     }
     if (status != AuthorStatus::Ok) return status;
-    const uint64_t alphaOffset = picture.alpha != nullptr ? 48 + uint64_t(stream.size()) : 0;
+    PmsLayout layout;
+    if (!StartPmsFile(file, picture.like, layout)) return AuthorStatus::OutOfMemory;
+    const uint64_t alphaOffset = picture.alpha != nullptr ? layout.headerSize + uint64_t(stream.size()) : 0;
     if (alphaOffset + alpha.size() > UINT32_MAX) return AuthorStatus::TooLarge;
-    if (!file.resize(48) || !file.append(stream.data(), stream.size()) || !file.append(alpha.data(), alpha.size())) {
+    if (!file.append(stream.data(), stream.size()) || !file.append(alpha.data(), alpha.size())) {
         return AuthorStatus::OutOfMemory;
     }
-    WritePmsHeader(file, 16, picture.width, picture.height, 48, uint32_t(alphaOffset));
-    return AuthorStatus::Ok;
+    return FinishPmsFile(file, picture.like, 16, picture.width, picture.height, picture.left, picture.top,
+                         layout.headerSize, alphaOffset);
 }
 
 }  // namespace author

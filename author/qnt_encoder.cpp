@@ -93,14 +93,32 @@ AuthorStatus QntAlphaResiduals(const uint8_t* rgba, uint32_t width, uint32_t hei
     return AuthorStatus::Ok;
 }
 
-AuthorStatus EncodeQnt(const uint8_t* rgba, uint32_t width, uint32_t height, ByteBuffer& file, QntEncodeInfo* info) {
+AuthorStatus EncodeQnt(const uint8_t* rgba, uint32_t width, uint32_t height, ByteBuffer& file, QntEncodeInfo* info,
+                       const HeaderTemplate* like, uint32_t left, uint32_t top) {
+    AuthorStatus status = CheckStoredPosition(width, height, left, top);
+    if (status != AuthorStatus::Ok) return status;
+    // The template's version says where the header body begins, and its
+    // size (where the colour stream begins) must hold the whole body.
+    uint32_t version = kQntVersion, headerSize = kQntHeaderSize;
+    if (like != nullptr) {
+        if (like->size < 8) return AuthorStatus::BadTemplate;
+        version = uint32_t(like->bytes[4]) | uint32_t(like->bytes[5]) << 8 | uint32_t(like->bytes[6]) << 16 |
+                  uint32_t(like->bytes[7]) << 24;
+        headerSize = like->size;
+        if (version > 2 || headerSize < (version == 0 ? 8u : 12u) + 32 || (version == 0 && headerSize != 48)) {
+            return AuthorStatus::BadTemplate;
+        }
+    }
+    const uint32_t body = version == 0 ? 8 : 12;
     ByteBuffer residuals;
-    AuthorStatus status = QntColourResiduals(rgba, width, height, residuals);
+    status = QntColourResiduals(rgba, width, height, residuals);
     if (status != AuthorStatus::Ok) return status;
     const bool alpha = AnyTranslucent(rgba, uint64_t(width) * height);
 
     file.resize(0);
-    if (!file.resize(kQntHeaderSize)) return AuthorStatus::OutOfMemory;
+    if (like != nullptr ? !file.append(like->bytes, like->size) : !file.resize(headerSize)) {
+        return AuthorStatus::OutOfMemory;
+    }
     uint32_t colourSize = 0, alphaSize = 0;
     status = Compress(residuals, file, &colourSize);
     if (status != AuthorStatus::Ok) return status;
@@ -112,13 +130,15 @@ AuthorStatus EncodeQnt(const uint8_t* rgba, uint32_t width, uint32_t height, Byt
     }
     const uint8_t magic[4] = {'Q', 'N', 'T', 0};
     for (int i = 0; i < 4; ++i) file.data()[i] = magic[i];
-    file.putLe32(4, kQntVersion);
-    file.putLe32(8, kQntHeaderSize);
-    file.putLe32(20, width);
-    file.putLe32(24, height);
-    file.putLe32(28, 24);
-    file.putLe32(36, colourSize);
-    file.putLe32(40, alphaSize);
+    file.putLe32(4, version);
+    if (version != 0) file.putLe32(8, headerSize);
+    file.putLe32(body, left);
+    file.putLe32(body + 4, top);
+    file.putLe32(body + 8, width);
+    file.putLe32(body + 12, height);
+    file.putLe32(body + 16, 24);
+    file.putLe32(body + 24, colourSize);
+    file.putLe32(body + 28, alphaSize);
     if (info != nullptr) {
         info->alpha = alpha;
         info->colourStream = colourSize;

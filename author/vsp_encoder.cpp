@@ -156,7 +156,14 @@ AuthorStatus EncodeVsp(const VspPicture& picture, ParseStrategy strategy, ByteBu
         if (c.red > 15 || c.green > 15 || c.blue > 15) return AuthorStatus::NotFourBitLevels;
     }
 
+    if (picture.like != nullptr && (picture.like->bytes == nullptr || picture.like->size < 10)) {
+        return AuthorStatus::BadTemplate;
+    }
     if (!file.resize(58)) return AuthorStatus::OutOfMemory;
+    if (picture.like != nullptr) {
+        file.data()[8] = picture.like->bytes[8];
+        file.data()[9] = picture.like->bytes[9];
+    }
     const uint32_t left = picture.left / 8;
     file.putLe16(0, uint16_t(left));
     file.putLe16(2, uint16_t(picture.top));

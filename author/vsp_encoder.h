@@ -15,6 +15,7 @@
 
 #include "author/author_status.h"
 #include "author/byte_buffer.h"
+#include "author/header_template.h"
 #include "author/pms_encoder.h"
 
 namespace author {
@@ -30,6 +31,7 @@ struct VspPicture {
     uint32_t top = 0;     // 0..400
     const uint8_t* indices = nullptr;  // width x height values 0..15, top row first
     const VspLevels* palette = nullptr;  // 16 entries
+    const HeaderTemplate* like = nullptr;  // its bytes 8 and 9 are kept; the rest is written
 };
 
 // The reason a picture of this size at this position cannot be written, or Ok.

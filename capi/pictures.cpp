@@ -30,9 +30,30 @@ torvasoft_info ToC(const Picture& picture) {
     out.height = picture.facts.height;
     out.depth = picture.facts.depth;
     out.has_alpha = picture.facts.hasAlpha ? 1 : 0;
-    out.has_position = picture.header.format == Format::Vsp ? 1 : 0;
+    out.has_position = picture.facts.hasPosition ? 1 : 0;
     out.x = picture.facts.x;
     out.y = picture.facts.y;
+    const torva::PictureHeader& header = picture.header;
+    switch (header.format) {
+        case Format::Qnt:
+            out.version = header.qnt.version;
+            out.header_size = header.qnt.colourOffset;
+            out.reserved = header.qnt.reserved;
+            break;
+        case Format::Pms:
+            out.version = header.pms.version;
+            out.header_size = header.pms.headerSize;
+            out.comment_offset = header.pms.commentOffset;
+            out.shadow_depth = header.pms.shadowDepth;
+            std::memcpy(out.pms_flags, header.pms.flags, sizeof out.pms_flags);
+            break;
+        case Format::Vsp:
+            out.header_size = kVspPlaneOffset;
+            out.reserved = header.vsp.extra;
+            break;
+        default:
+            break;
+    }
     return out;
 }
 

@@ -1,6 +1,7 @@
 // The encoders and packers through the C interface.
 #include "author/archive_packer.h"
 #include "author/picture_encoder.h"
+#include "capi/like_original.h"
 #include "torvasoft/torvasoft.h"
 
 namespace {
@@ -28,6 +29,7 @@ torvasoft_status ToC(author::AuthorStatus status) {
         // Only rebuilding from a layout finds these; the C interface packs anew.
         case AuthorStatus::LayoutMismatch:
         case AuthorStatus::LayoutFixed: return TORVASOFT_INVALID_ARGUMENT;
+        case AuthorStatus::BadTemplate: return TORVASOFT_INVALID_ARGUMENT;
     }
     return TORVASOFT_INVALID_ARGUMENT;
 }
@@ -74,7 +76,19 @@ torvasoft_status torvasoft_encode(const torvasoft_picture* picture, const torvas
                                   torvasoft_write_fn write, void* context, torvasoft_encode_report* report) {
     if (report != nullptr) *report = torvasoft_encode_report{};
     author::EncodeOptions how;
-    if (picture == nullptr || options == nullptr || write == nullptr || !FormatOf(options->format, &how.format)) {
+    if (picture == nullptr || options == nullptr || write == nullptr) return TORVASOFT_INVALID_ARGUMENT;
+    torva::capi::LikeOriginal original;
+    if (options->like != nullptr) {
+        const torvasoft_status read =
+            torva::capi::ReadLikeOriginal(options->like, options->like_size, options->like_name, &original);
+        if (read != TORVASOFT_COMPLETE) return read;
+        how.like = &original.header;
+        how.format = original.format;
+        author::PictureFormat asked;
+        if (options->format != 0 && (!FormatOf(options->format, &asked) || asked != original.format)) {
+            return TORVASOFT_INVALID_ARGUMENT;
+        }
+    } else if (!FormatOf(options->format, &how.format)) {
         return TORVASOFT_INVALID_ARGUMENT;
     }
     const uint64_t pixels = uint64_t{picture->width} * picture->height;
@@ -83,8 +97,9 @@ torvasoft_status torvasoft_encode(const torvasoft_picture* picture, const torvas
                                         picture->palette_size > 256)) {
         return TORVASOFT_INVALID_ARGUMENT;
     }
-    how.left = options->x;
-    how.top = options->y;
+    const bool keepPosition = how.like != nullptr && options->like_position != 0;
+    how.left = keepPosition ? original.x : options->x;
+    how.top = keepPosition ? original.y : options->y;
     how.strategy = options->greedy ? author::ParseStrategy::Greedy : author::ParseStrategy::Shortest;
 
     author::SourcePicture source;

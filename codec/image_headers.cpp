@@ -13,7 +13,7 @@ bool ParseQntHeaderFields(const unsigned char* data, uint32_t size, QntHeader* h
     h.version = version;
     h.bodyOffset = version == 0 ? 8 : 12;
     if (version == 0) {
-        h.colourOffset = 48;
+        h.colourOffset = kQntVersion0HeaderSize;
     } else if (!ReadLe32At(data, size, 8, &h.colourOffset)) {
         return false;
     }
@@ -23,6 +23,13 @@ bool ParseQntHeaderFields(const unsigned char* data, uint32_t size, QntHeader* h
     if (!ReadLe32At(data, size, h.bodyOffset + 12, &height) || static_cast<int32_t>(height) <= 0) return false;
     if (!ReadLe32At(data, size, h.bodyOffset + 24, &h.colourSize) || h.colourSize == 0) return false;
     if (!ReadLe32At(data, size, h.bodyOffset + 28, &h.alphaSize)) return false;
+    // Inside the 32 body bytes proven present above.
+    uint32_t x = 0, y = 0;
+    ReadLe32At(data, size, h.bodyOffset, &x);
+    ReadLe32At(data, size, h.bodyOffset + 4, &y);
+    ReadLe32At(data, size, h.bodyOffset + 20, &h.reserved);
+    h.x = static_cast<int32_t>(x);
+    h.y = static_cast<int32_t>(y);
     h.width = static_cast<int32_t>(width);
     h.height = static_cast<int32_t>(height);
     *header = h;
@@ -57,6 +64,15 @@ bool ParsePmsHeader(const unsigned char* data, uint32_t size, PmsHeader* header)
     // The palette or alpha offset is used only by bitmap construction, which
     // checks it against the file size; a file that ends before it reads as 0.
     if (!ReadLe32At(data, size, 36, &h.extraOffset)) h.extraOffset = 0;
+    h.headerSize = headerSize;
+    h.shadowDepth = data[7];
+    for (uint32_t i = 0; i < 8; ++i) h.flags[i] = data[8 + i];
+    uint32_t x = 0, y = 0;
+    ReadLe32At(data, size, 16, &x);
+    ReadLe32At(data, size, 20, &y);
+    h.x = static_cast<int32_t>(x);
+    h.y = static_cast<int32_t>(y);
+    if (!ReadLe32At(data, size, kPmsCommentField, &h.commentOffset)) h.commentOffset = 0;
     *header = h;
     return true;
 }
@@ -79,5 +95,7 @@ bool ParseVspHeader(const unsigned char* data, uint32_t size, VspHeader* header)
     header->height = height;
     header->x = leftEdge * 8;
     header->y = topRow;
+    uint16_t extra = 0;
+    header->extra = ReadLe16At(data, size, 8, &extra) ? extra : 0;
     return true;
 }

@@ -20,6 +20,10 @@ struct QntHeader {
     int32_t height;
     uint32_t colourSize;  // compressed colour stream, never 0
     uint32_t alphaSize;   // compressed alpha stream, 0 = no alpha plane
+    // Read for the hosts that re-encode a picture; no decoder uses them.
+    int32_t x;          // body field 0: the picture's place on screen
+    int32_t y;          // body field 1
+    uint32_t reserved;  // body field 5, after the bit depth
 };
 
 // PMS: "PM", version 1 (header 48 bytes) or 2 (64 bytes), the depth byte
@@ -31,6 +35,14 @@ struct PmsHeader {
     int32_t height;
     uint32_t pixelOffset;  // never 0
     uint32_t extraOffset;  // 8-bit: the palette; 16-bit: the alpha stream (0 = none)
+    // Read for the hosts that re-encode a picture; no decoder uses them.
+    // Fields of a header cut before them read as 0.
+    uint16_t headerSize;    // 48 (version 1) or 64 (version 2)
+    uint8_t shadowDepth;    // byte 7
+    uint8_t flags[8];       // bytes 8 to 15: a palette mask and reserved bytes, as stored
+    int32_t x;              // 16: the picture's place on screen
+    int32_t y;              // 20
+    uint32_t commentOffset;  // 40: a NUL-terminated comment, 0 = none
 };
 
 // VSP: no magic; the rectangle of the picture in units of 8 pixels across
@@ -41,6 +53,7 @@ struct VspHeader {
     int32_t height;  // bottom - top: 1..400
     int32_t x;       // left x 8: the picture's place on screen
     int32_t y;       // top
+    uint16_t extra;  // bytes 8 and 9, not read by the decoder; 0 when cut off
 };
 
 constexpr uint32_t kQntMagic = 0x00544E51;  // "QNT\0"
@@ -48,6 +61,8 @@ constexpr uint16_t kPmsMagic = 0x4D50;      // "PM"
 constexpr uint32_t kVspPaletteOffset = 10;
 constexpr uint32_t kVspPaletteBytes = 48;
 constexpr uint32_t kVspPlaneOffset = 58;
+constexpr uint32_t kQntVersion0HeaderSize = 48;  // where version 0's colour stream begins
+constexpr uint32_t kPmsCommentField = 40;
 constexpr uint32_t kPmsPaletteBytes = 768;
 
 bool ParseQntHeader(const unsigned char* data, uint32_t size, QntHeader* header);

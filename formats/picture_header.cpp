@@ -48,6 +48,8 @@ PictureFacts FactsOf(const PictureHeader& header) {
             facts.height = static_cast<uint16_t>(header.qnt.height);
             facts.hasAlpha = header.qnt.alphaSize != 0;
             facts.depth = facts.hasAlpha ? 32 : 24;
+            facts.x = header.qnt.x;
+            facts.y = header.qnt.y;
             break;
         case Format::Pms:
             facts.width = static_cast<uint16_t>(header.pms.width);
@@ -55,6 +57,8 @@ PictureFacts FactsOf(const PictureHeader& header) {
             facts.depth = header.pms.depth;
             // The alpha offset of an 8-bit picture is its palette's.
             facts.hasAlpha = header.pms.depth != 8 && header.pms.extraOffset != 0;
+            facts.x = header.pms.x;
+            facts.y = header.pms.y;
             break;
         case Format::Vsp:
             facts.width = static_cast<uint16_t>(header.vsp.width);
@@ -64,8 +68,9 @@ PictureFacts FactsOf(const PictureHeader& header) {
             facts.y = header.vsp.y;
             break;
         default:
-            break;
+            return facts;
     }
+    facts.hasPosition = true;
     return facts;
 }
 

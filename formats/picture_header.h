@@ -46,8 +46,9 @@ struct PictureFacts {
     // 32 with an alpha plane, for QNT.
     uint8_t depth;
     bool hasAlpha;  // the file carries an alpha plane
-    int32_t x;      // the stored screen position (VSP); 0 elsewhere
-    int32_t y;
+    int32_t x;      // the stored screen position: VSP's rectangle, QNT's
+    int32_t y;      // body fields 0 and 1, PMS's fields at 16 and 20
+    bool hasPosition = false;  // every format found stores one
 };
 
 PictureFacts FactsOf(const PictureHeader& header);

@@ -150,9 +150,17 @@ typedef struct torvasoft_info {
     uint32_t height;
     uint32_t depth;    /* as the plug-in reports it: 4 (VSP), 8 or 16 (PMS), 24 or 32 (QNT) */
     int has_alpha;     /* 1 when the file carries an alpha plane */
-    int has_position;  /* 1 when the format stores a screen position (VSP) */
-    int32_t x;         /* the stored position; 0 where there is none */
-    int32_t y;
+    int has_position;  /* 1 when the format stores a screen position (all three do) */
+    int32_t x;         /* the stored position: QNT's and PMS's signed 32-bit fields, VSP's */
+    int32_t y;         /* rectangle (left x 8, top) */
+    /* The header fields a re-encoder keeps (torvasoft_encode's `like`),
+     * which no decoder reads. */
+    uint32_t version;         /* QNT 0, 1 or 2; PMS 1 or 2; VSP 0 */
+    uint32_t header_size;     /* QNT: where the colour stream begins (48 in version 0); PMS: 48 or 64; VSP: 58 */
+    uint32_t reserved;        /* QNT: body field 5, after the bit depth; VSP: bytes 8 and 9; PMS: 0 */
+    uint32_t comment_offset;  /* PMS: offset 40, where a NUL-terminated comment begins (0: none) */
+    uint8_t shadow_depth;     /* PMS: byte 7 */
+    uint8_t pms_flags[8];     /* PMS: bytes 8 to 15 (a palette mask and reserved bytes), as stored */
 } torvasoft_info;
 
 /* Reads the header alone: NOT_RECOGNISED, or what the header tells (COMPLETE;
@@ -302,10 +310,30 @@ typedef struct torvasoft_picture {
 } torvasoft_picture;
 
 typedef struct torvasoft_encode_options {
-    int format;      /* a torvasoft_format */
-    uint32_t x;      /* the stored position, for formats that store one (VSP: x a multiple of 8) */
+    int format;      /* a torvasoft_format; with `like`, 0 for the original's */
+    /* The stored position. VSP: x a multiple of 8, the whole picture within
+     * 640 x 400 (else OFF_SCREEN). QNT and PMS: the bits of their signed
+     * 32-bit fields, negative values included; OFF_SCREEN when x + width or
+     * y + height passes INT32_MAX. */
+    uint32_t x;
     uint32_t y;
     int greedy;      /* nonzero: the faster greedy parse of the PMS and VSP streams, else the shortest */
+    /* The whole file of an original picture (NULL: none) whose header the
+     * new file keeps, so that it can replace the original: its format (a
+     * PMS's depth chooses PMS8 or PMS16; `format` must be 0 or that one,
+     * else INVALID_ARGUMENT), version, header size and every header field
+     * the pixels do not decide (QNT: the reserved body field and the bytes
+     * between the body and the colour stream; PMS: bytes 7 to 15, 44 to the
+     * header's end, and the comment (NUL-terminated, at most 64 KiB),
+     * written after the streams; VSP: bytes 8 and 9). Only the position, the size, the stream
+     * sizes and offsets, and the palette change. NOT_RECOGNISED when it is
+     * none of the pictures, TRUNCATED when it ends inside that header.
+     * `like_name` is its name (a VSP is known by its extension). */
+    const uint8_t* like;
+    size_t like_size;
+    const char* like_name;
+    /* With `like`: nonzero keeps the original's position (x and y unused). */
+    int like_position;
 } torvasoft_encode_options;
 
 typedef struct torvasoft_encode_report {

@@ -77,7 +77,8 @@ def encode(image, format, position=None, greedy=False):
     `format`: "qnt", "pms8", "pms16", "vsp", or "pms" (8-bit when the
     picture fits, else 16-bit, as `torva encode` chooses). A palette picture's indices and palette go to the encoder, so
     that PMS and VSP keep the palette's order. `position` (x, y) is stored
-    by VSP; by default the picture's own. `greedy` picks the faster parse of
+    by every format (a VSP must stay on its 640 x 400 screen); by default
+    the picture's own. `greedy` picks the faster parse of
     the PMS and VSP streams. A refusal raises RefusedError."""
     width, height, rgba, indices, palette, own_position = _source(image)
     if len(rgba) != 4 * width * height:

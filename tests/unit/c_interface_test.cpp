@@ -136,6 +136,75 @@ TEST(CInterfaceTest, EncodingRoundTripsAndRefusalsWriteNothing) {
     EXPECT_EQ(torvasoft_encode(&picture, &unknown, CountWrites, &writes, nullptr), TORVASOFT_INVALID_ARGUMENT);
 }
 
+// The position every format stores, and a `like` original whose header the
+// new file keeps.
+TEST(CInterfaceTest, PositionsAndLikeOriginals) {
+    std::vector<uint8_t> rgba(16 * 2 * 4, 255);
+    for (size_t i = 0; i < rgba.size(); i += 8) rgba[i] = 0;
+    const torvasoft_picture picture{16, 2, rgba.data(), nullptr, nullptr, 0};
+    struct Case {
+        int format;
+        const char* name;
+        uint32_t x, y;
+        int status;
+    };
+    const Case cases[] = {
+        {TORVASOFT_FORMAT_QNT, "a.qnt", uint32_t(-40), 7, TORVASOFT_COMPLETE},
+        {TORVASOFT_FORMAT_QNT, "a.qnt", 2147483631, 0, TORVASOFT_COMPLETE},  // its right edge at INT32_MAX
+        {TORVASOFT_FORMAT_QNT, "a.qnt", 2147483632, 0, TORVASOFT_OFF_SCREEN},
+        {TORVASOFT_FORMAT_PMS8, "a.pms", 5, 2147483646, TORVASOFT_OFF_SCREEN},
+        {TORVASOFT_FORMAT_PMS16, "a.pms", 300, 2147483645, TORVASOFT_COMPLETE},
+        {TORVASOFT_FORMAT_VSP, "a.vsp", 8, 16, TORVASOFT_COMPLETE},
+        {TORVASOFT_FORMAT_VSP, "a.vsp", uint32_t(-8), 0, TORVASOFT_OFF_SCREEN},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(int32_t(c.x)) + "," + std::to_string(int32_t(c.y)));
+        torvasoft_encode_options options{c.format, c.x, c.y, 0};
+        std::vector<uint8_t> file;
+        ASSERT_EQ(torvasoft::Encode(picture, options, file), c.status);
+        if (c.status != TORVASOFT_COMPLETE) continue;
+        torvasoft_info info;
+        ASSERT_EQ(torvasoft_inspect(file.data(), file.size(), c.name, &info), TORVASOFT_COMPLETE);
+        EXPECT_EQ(std::vector<int64_t>({info.has_position, info.x, info.y}),
+                  std::vector<int64_t>({1, int32_t(c.x), int32_t(c.y)}));
+
+        // The file as an original: its format and position are kept, and a
+        // position given instead replaces only the position.
+        torvasoft_encode_options like{};
+        like.like = file.data();
+        like.like_size = file.size();
+        like.like_name = c.name;
+        like.like_position = 1;
+        std::vector<uint8_t> again;
+        ASSERT_EQ(torvasoft::Encode(picture, like, again), TORVASOFT_COMPLETE);
+        EXPECT_TRUE(again == file);
+        like.like_position = 0;
+        like.x = 0;
+        like.y = 0;
+        ASSERT_EQ(torvasoft::Encode(picture, like, again), TORVASOFT_COMPLETE);
+        ASSERT_EQ(torvasoft_inspect(again.data(), again.size(), c.name, &info), TORVASOFT_COMPLETE);
+        EXPECT_EQ(std::vector<int64_t>({info.x, info.y}), std::vector<int64_t>({0, 0}));
+        // A format other than the original's is refused; the same one is not.
+        like.format = c.format == TORVASOFT_FORMAT_QNT ? TORVASOFT_FORMAT_VSP : TORVASOFT_FORMAT_QNT;
+        int writes = 0;
+        EXPECT_EQ(torvasoft_encode(&picture, &like, CountWrites, &writes, nullptr), TORVASOFT_INVALID_ARGUMENT);
+        like.format = c.format;
+        EXPECT_EQ(torvasoft_encode(&picture, &like, CountWrites, &writes, nullptr), TORVASOFT_COMPLETE);
+        // An original cut inside the header it would lend.
+        // (QNT: its body whole, not its 52 bytes; PMS: 44 of 48; VSP: 9 of 10.)
+        like.like_size = c.format == TORVASOFT_FORMAT_VSP ? 9 : c.format == TORVASOFT_FORMAT_QNT ? 48 : 44;
+        EXPECT_EQ(torvasoft_encode(&picture, &like, CountWrites, &writes, nullptr), TORVASOFT_TRUNCATED);
+    }
+    torvasoft_encode_options none{};
+    const uint8_t text[] = "no picture at all";
+    none.like = text;
+    none.like_size = sizeof text;
+    none.like_name = "notes.txt";
+    int writes = 0;
+    EXPECT_EQ(torvasoft_encode(&picture, &none, CountWrites, &writes, nullptr), TORVASOFT_NOT_RECOGNISED);
+    EXPECT_EQ(writes, 0);
+}
+
 struct Members {
     std::vector<Bytes> bytes;
 };

@@ -832,7 +832,7 @@ TEST_F(NativeRun, JsonDescribesArchivesAndPictures) {
         "{\"name\": \"samples_001.qnt\", \"raw_name\": null, \"position\": 56, \"size\": 1551, \"time\": null}",
         "{\"file\": \"samples.ald\", \"kind\": \"ald\", \"size\": ",
         "{\"file\": \"pictures/ring_alpha.qnt\", \"kind\": \"qnt\", \"size\": 5448, \"width\": 96, \"height\": 96, "
-        "\"depth\": 32}",
+        "\"depth\": 32, \"alpha\": true, \"x\": 0, \"y\": 0, \"version\": 2, \"header_size\": 52, \"reserved\": 0}",
         "{\"file\": \"notes.txt\", \"error\": true}",
     };
     const std::string both = list.out + info.out;

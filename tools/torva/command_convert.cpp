@@ -47,6 +47,16 @@ bool CountsAsPicture(const Job& job) {
     return job.member == nullptr || job.named || IsPictureName(job.member->name);
 }
 
+// What a picture's header tells, its position among it; zero when nothing
+// is recognised.
+torvasoft_info HeaderOf(const std::string& bytes, const std::string& libraryName) {
+    torvasoft_info info{};
+    if (torvasoft::Inspect(bytes.data(), bytes.size(), libraryName.c_str(), &info) == torvasoft::Status::NotRecognised) {
+        info = torvasoft_info{};
+    }
+    return info;
+}
+
 class Converter {
 public:
     Converter(Session& session, std::vector<std::unique_ptr<Input>>& inputs) : session_(session), inputs_(inputs) {}
@@ -128,7 +138,7 @@ private:
                 messages.fail(job.label, "out of memory while building the bitmap");
                 return;
             }
-        } else if (!EncodePicturePng(picture, options.level, output, error)) {
+        } else if (!EncodePicturePng(picture, HeaderOf(bytes, libraryName), options.level, output, error)) {
             messages.fail(job.label, error);
             return;
         }

@@ -34,12 +34,49 @@ std::string ArchiveJson(const Examined& file, const std::vector<Member>& members
     return json + (members.empty() ? "]}" : "\n    ]}");
 }
 
+std::string Signed(int32_t value) { return std::to_string(value); }
+
+std::string PmsFlagsHex(const torvasoft_info& info) {
+    return HexBytes(std::string(reinterpret_cast<const char*>(info.pms_flags), sizeof info.pms_flags));
+}
+
+// The header fields that only re-encoding needs, in the JSON entry.
+std::string HeaderFieldsJson(const torvasoft_info& info) {
+    std::string json = ", \"alpha\": " + std::string(info.has_alpha ? "true" : "false");
+    if (info.has_position) json += ", \"x\": " + Signed(info.x) + ", \"y\": " + Signed(info.y);
+    json += ", \"version\": " + Number(info.version) + ", \"header_size\": " + Number(info.header_size);
+    switch (info.kind) {
+        case TORVASOFT_KIND_QNT: return json + ", \"reserved\": " + Number(info.reserved);
+        case TORVASOFT_KIND_PMS:
+            return json + ", \"shadow_depth\": " + Number(info.shadow_depth) + ", \"flags\": \"" +
+                   PmsFlagsHex(info) + "\", \"comment_offset\": " + Number(info.comment_offset);
+        case TORVASOFT_KIND_VSP: return json + ", \"reserved\": " + Number(info.reserved);
+        default: return json;
+    }
+}
+
+// The same in the text line, after the size.
+std::string HeaderFieldsText(const torvasoft_info& info) {
+    std::string text = info.has_alpha ? "; alpha" : "; no alpha";
+    if (info.has_position) text += ", at " + Signed(info.x) + "," + Signed(info.y);
+    if (info.kind != TORVASOFT_KIND_VSP) text += ", version " + Number(info.version);
+    text += ", header " + Number(info.header_size) + " bytes";
+    switch (info.kind) {
+        case TORVASOFT_KIND_QNT: return text + ", reserved " + Number(info.reserved);
+        case TORVASOFT_KIND_PMS:
+            return text + ", shadow depth " + Number(info.shadow_depth) + ", flags " + PmsFlagsHex(info) +
+                   ", comment at " + Number(info.comment_offset);
+        case TORVASOFT_KIND_VSP: return text + ", reserved " + Number(info.reserved);
+        default: return text;
+    }
+}
+
 std::string PictureJson(const Examined& file, const std::string& damage) {
     std::string kind = ImageKindName(file.imageKind);
     for (char& c : kind) c = char(c - 'A' + 'a');
     return "{\"file\": " + JsonString(file.source.display) + ", \"kind\": \"" + kind + "\", \"size\": " +
            Number(file.size) + ", \"width\": " + Number(file.info.width) + ", \"height\": " +
-           Number(file.info.height) + ", \"depth\": " + Number(file.info.depth) +
+           Number(file.info.height) + ", \"depth\": " + Number(file.info.depth) + HeaderFieldsJson(file.info) +
            (damage.empty() ? std::string() : ", \"damage\": " + JsonString(damage)) + "}";
 }
 
@@ -117,10 +154,10 @@ int RunInfo(Session& session) {
             continue;
         }
         char line[160];
-        std::snprintf(line, sizeof line, ": %s picture, %u x %u, %u-bit, %" PRIu64 " bytes\n",
+        std::snprintf(line, sizeof line, ": %s picture, %u x %u, %u-bit, %" PRIu64 " bytes",
                       ImageKindName(file.imageKind), unsigned(file.info.width), unsigned(file.info.height),
                       unsigned(file.info.depth), file.size);
-        WriteStandardOutput(source.display + line);
+        WriteStandardOutput(source.display + line + HeaderFieldsText(file.info) + "\n");
     }
     if (options.json) WriteStandardOutput(document.text());
     return session.reporter().failed() ? ExitFailed : ExitOk;

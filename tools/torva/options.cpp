@@ -143,6 +143,11 @@ const OptionUse kOptions[] = {
          o.atGiven = true;
          return true;
      }},
+    {"", "--like", true, " encode ",
+     [](const std::string& value, Options& o, std::string&) {
+         o.like = value;
+         return true;
+     }},
     {"", "--list", true, " pack ",
      [](const std::string& value, Options& o, std::string&) {
          o.list = value;

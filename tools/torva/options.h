@@ -39,6 +39,7 @@ struct Options {
     std::vector<std::string> members;  // convert --member
     std::string at;                    // encode --at, as given
     bool atGiven = false;
+    std::string like;                  // encode --like: the original picture whose header is kept
     std::string list;                  // pack --list FILE
     bool listGiven = false;
     std::string manifest;              // pack --manifest FILE (extract's record of an archive)

@@ -29,7 +29,8 @@ int PngLevelOf(PngLevel level) {
 
 }  // namespace
 
-bool EncodePicturePng(const torvasoft::Picture& picture, PngLevel level, std::string& png, std::string& error) {
+bool EncodePicturePng(const torvasoft::Picture& picture, const torvasoft_info& info, PngLevel level, std::string& png,
+                      std::string& error) {
     std::vector<torva_png_colour> palette;
     try {
         for (const torvasoft_colour& c : picture.palette) palette.push_back({c.red, c.green, c.blue, c.alpha});
@@ -47,6 +48,9 @@ bool EncodePicturePng(const torvasoft::Picture& picture, PngLevel level, std::st
     image.palette_entries = static_cast<uint32_t>(palette.size());
     torva_png_options options{};
     options.level = PngLevelOf(level);
+    options.has_position = info.has_position != 0 && (info.x != 0 || info.y != 0) ? 1 : 0;
+    options.x = info.x;
+    options.y = info.y;
     const torva_png_status status = torva_png::Write(image, options, png);
     if (status != TORVA_PNG_OK) {
         error = torva_png_status_text(status);

@@ -24,7 +24,7 @@ size_t ReadThroughScript(void* /*context*/, uint64_t offset, void* buffer, size_
 }
 
 // The layouts torva.js reads and writes (library_tail.js).
-static_assert(sizeof(torvasoft_info) == 32 && offsetof(torvasoft_info, width) == 4 &&
+static_assert(sizeof(torvasoft_info) == 60 && offsetof(torvasoft_info, width) == 4 &&
                   offsetof(torvasoft_info, height) == 8 && offsetof(torvasoft_info, depth) == 12 &&
                   offsetof(torvasoft_info, has_alpha) == 16,
               "torvasoft_info as torva.js reads it");

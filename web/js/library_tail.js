@@ -149,10 +149,10 @@ function listArchive(data, name) {
   });
 }
 
-// torvasoft_inspect of a whole picture file: {status, width, height, depth,
-// hasAlpha, kind}.
+// torvasoft_inspect of a whole picture file (a torvasoft_info is 60 bytes):
+// {status, width, height, depth, hasAlpha, kind}.
 function pictureInfo(address, size, nameAddress, name) {
-  return withScratch(32, name, (info) => {
+  return withScratch(60, name, (info) => {
     const status = statusNames[wasm._torvasoft_inspect(address, size, nameAddress, info)] || 'corrupt';
     return {status, kind: kinds[wasm.HEAP32[info >> 2]] || null, width: u32(info + 4), height: u32(info + 8),
             depth: u32(info + 12), hasAlpha: u32(info + 16) !== 0};

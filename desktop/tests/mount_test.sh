@@ -63,7 +63,8 @@ check_archive() {
   local extracted=$scratch/extracted-$name converted=$scratch/converted-$name mnt=$scratch/mnt-$name
   mkdir "$mnt"
   "$torva" extract "$archive" -o "$extracted" >/dev/null
-  "$torva" convert "$archive" -o "$converted" --flat >/dev/null
+  # The name has the archive's extension: the final '/' says it is a folder.
+  "$torva" convert "$archive" -o "$converted/" --flat >/dev/null
   start_mount "$mnt" "$archive"
 
   # The members: the same names as extract wrote, the same bytes.

@@ -32,6 +32,10 @@ bool WriteOutput(const std::string& path, const std::string& bytes, Existing exi
 // The file name for a member's (or file's) name, reporting a change once.
 std::string MappedFileName(const std::string& label, const std::string& name, Messages& messages);
 
+// False (reported) when binary output would go to standard output and that
+// is a terminal, unless --force asks for it anyway.
+bool MayWriteToStandardOutput(bool toTerminal, Messages& messages);
+
 // True for the picture extensions .qnt, .pms and .vsp.
 bool IsPictureName(const std::string& name);
 

@@ -34,14 +34,6 @@ const FormatName& Describe(author::PictureFormat format) {
     return kFormats[0];
 }
 
-std::string LowerExtension(const std::string& path) {
-    const std::string name = BaseName(path);
-    const size_t dot = name.rfind('.');
-    std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
-    for (char& c : extension) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return extension;
-}
-
 int Usage(const std::string& message) { return UsageError("encode", message); }
 
 // Why the format cannot hold the picture, in the user's terms.
@@ -85,10 +77,23 @@ int RunEncode(const Options& given, Reporter& reporter) {
     if (inputs.empty()) return Usage("no picture given");
 
     const std::string& output = given.output;
-    const std::string extension = LowerExtension(output);
-    const bool toFile = !output.empty() && !IsDirectory(output) &&
-                        (extension == ".qnt" || extension == ".pms" || extension == ".vsp");
-    if (toFile && inputs.size() != 1) return Usage("-o " + output + " names one file, and " + std::to_string(inputs.size()) + " pictures were given");
+    const bool toStandardOutput = output == "-";
+    const bool toDirectory = output.empty() || (!toStandardOutput && IsDirectory(output));
+    const std::string extension = toDirectory || toStandardOutput ? std::string() : OutputExtension(output);
+    const bool toFile = extension == ".qnt" || extension == ".pms" || extension == ".vsp";
+    // A name without an extension is a directory to write into.
+    if (!extension.empty() && !toFile) {
+        return Usage("the output " + output +
+                     " is no output encode knows: a .qnt, .pms or .vsp file, '-' (standard output) or a directory "
+                     "(a name without an extension, or one that exists)");
+    }
+    if ((toFile || toStandardOutput) && inputs.size() != 1) {
+        return Usage("-o " + output + " names one file, and " + std::to_string(inputs.size()) + " pictures were given");
+    }
+    size_t fromInput = 0;
+    for (const std::string& input : inputs) fromInput += input == "-";
+    if (fromInput > 1) return Usage("standard input ('-') can be read only once");
+    if (!given.inputName.empty() && fromInput == 0) return Usage("--name names what '-' reads, and no '-' is given");
 
     author::EncodeOptions options;
     bool formatGiven = false, pmsEitherDepth = false;
@@ -119,25 +124,38 @@ int RunEncode(const Options& given, Reporter& reporter) {
         }
     }
     const bool overwrite = given.existing == Existing::Overwrite, verbose = given.verbose;
-    const std::string directory = toFile ? std::string() : output;
+    const std::string directory = toFile || toStandardOutput ? std::string() : output;
     std::string error;
-    if (!MakeDirectories(toFile ? output.substr(0, output.size() - BaseName(output).size()) : directory, error)) {
+    if (toStandardOutput && !MayWriteToStandardOutput(given.toTerminal, reporter)) return ExitFailed;
+    if (!toStandardOutput &&
+        !MakeDirectories(toFile ? output.substr(0, output.size() - BaseName(output).size()) : directory, error)) {
         reporter.print("torva: " + error, 1);
         return ExitFailed;
     }
 
     std::set<std::string> written;
     auto fail = [&](const std::string& what, const std::string& why) { reporter.fail(what, why); };
-    for (const std::string& input : inputs) {
-        InputFile file;
+    for (const std::string& path : inputs) {
+        // Standard input is shown and named by --name, or as "-" and "stdin".
+        const bool standardInput = path == "-";
+        const std::string input = standardInput && !given.inputName.empty() ? given.inputName : path;
+        const std::string inputName = standardInput && given.inputName.empty() ? std::string("stdin") : input;
         std::string bytes;
-        if (!file.open(input, error)) {
-            fail(input, "cannot open: " + error);
-            continue;
-        }
-        if (file.size() > (uint64_t{1} << 30) || !file.read(0, size_t(file.size()), bytes)) {
-            fail(input, "cannot read");
-            continue;
+        if (standardInput) {
+            if (!ReadStandardInput(bytes, error)) {
+                fail(input, "cannot read standard input: " + error);
+                continue;
+            }
+        } else {
+            InputFile file;
+            if (!file.open(path, error)) {
+                fail(input, "cannot open: " + error);
+                continue;
+            }
+            if (file.size() > (uint64_t{1} << 30) || !file.read(0, size_t(file.size()), bytes)) {
+                fail(input, "cannot read");
+                continue;
+            }
         }
         author::InputPicture picture;
         const char* reason = "";
@@ -170,7 +188,18 @@ int RunEncode(const Options& given, Reporter& reporter) {
         if (report.rounded) {
             reporter.note(input, "note: colours rounded to 5-6-5, the precision of 16-bit PMS");
         }
-        const std::string target = toFile ? output : JoinPath(directory, ReplaceExtension(BaseName(input), format.extension));
+        if (toStandardOutput) {
+            if (!WriteStandardOutput(std::string(reinterpret_cast<const char*>(encoded.data()), encoded.size()))) {
+                fail("standard output", "cannot write");
+            } else if (verbose) {
+                reporter.print(input + " -> standard output (" + format.title + ", " +
+                                   std::to_string(encoded.size()) + " bytes)",
+                               0);
+            }
+            continue;
+        }
+        const std::string target =
+            toFile ? output : JoinPath(directory, ReplaceExtension(BaseName(inputName), format.extension));
         if (!written.insert(target).second) {
             fail(input, "would write " + target + " a second time in this run");
             continue;

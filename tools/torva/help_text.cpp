@@ -186,6 +186,13 @@ const char kEncodeHelp[] =
     "                         and VSP the size a greedy parse would give)\n"
     "  -h, --help             show this help\n";
 
+const char kHelpHelp[] =
+    "Usage: torva help [COMMAND]\n"
+    "\n"
+    "Shows what the tool does and its commands, or with COMMAND the usage and\n"
+    "options of that command, as 'torva COMMAND --help' does. 'torva help help'\n"
+    "shows this.\n";
+
 const char kPackHelp[] =
     "Usage: torva pack INPUT... -o ARCHIVE.ald|ARCHIVE.alk [-r] [--list FILE]\n"
     "                 [--overwrite]\n"
@@ -220,6 +227,7 @@ const char* CommandHelp(const std::string& command) {
     if (command == "encode") return kEncodeHelp;
     if (command == "pack") return kPackHelp;
     if (command == "mount") return kMountHelp;
+    if (command == "help") return kHelpHelp;
     return nullptr;
 }
 

@@ -44,6 +44,14 @@ std::string MappedFileName(const std::string& label, const std::string& name, Me
     return mapped;
 }
 
+bool MayWriteToStandardOutput(bool toTerminal, Messages& messages) {
+    if (toTerminal || !StandardOutputIsTerminal()) return true;
+    messages.fail("standard output",
+                  "is a terminal, and the output is binary; not written (redirect it to a file or a pipe, or "
+                  "--force writes it anyway)");
+    return false;
+}
+
 bool IsPictureName(const std::string& name) {
     std::string extension = name.size() >= 4 ? name.substr(name.size() - 4) : std::string();
     for (char& c : extension) {

@@ -241,6 +241,34 @@ TEST_F(OutputOptions, JsonErrorsSayWhy) {
     }
 }
 
+// Every key of every JSON document a command writes is named in its help,
+// over whole, damaged and unreadable files.
+TEST_F(OutputOptions, EveryJsonFieldIsInTheHelp) {
+    const std::string sunset = file("pictures/sunset.qnt");
+    WriteFile(work_ + "/cut.qnt", sunset.substr(0, sunset.size() / 2));
+    WriteFile(work_ + "/cut.ald", file("samples.ald").substr(0, 30000));
+    WriteFile(work_ + "/notes.txt", "not a picture\n");
+    const std::vector<std::string> files = {"pictures/sunset.qnt", "pictures/disc16_alpha.pms", "pictures/bars.vsp",
+                                            "samples.ald", "samples.alk", "cut.qnt", "cut.ald", "notes.txt",
+                                            "missing.qnt"};
+    for (const char* command : {"info", "list", "test"}) {
+        std::vector<std::string> arguments = {command, "--json"};
+        arguments.insert(arguments.end(), files.begin(), files.end());
+        const std::string json = torva(arguments).out;
+        const std::string help = torva({command, "--help"}).out;
+        ASSERT_NE(json.find("\"files\": ["), std::string::npos) << command << "\n" << json;
+        size_t keys = 0;
+        for (size_t at = json.find("\": "); at != std::string::npos; at = json.find("\": ", at + 1)) {
+            const size_t start = json.rfind('"', at - 1);
+            const std::string key = json.substr(start, at - start + 1);
+            ++keys;
+            EXPECT_NE(help.find(key), std::string::npos) << command << " --json writes " << key
+                                                         << ", which its help does not name";
+        }
+        EXPECT_GT(keys, 10u) << command;
+    }
+}
+
 // A bitmap with alpha says so in a V5 header; one without keeps the plain
 // 40-byte header; and the alpha comes back when the bitmap is encoded again.
 TEST_F(OutputOptions, BitmapsWithAlphaCarryAnAlphaMask) {

@@ -115,4 +115,9 @@ for case in "picture:$scratch/samples/pictures/sunset.qnt:$scratch/empty" \
   [ "$status" -eq 1 ] || fail "mount of a $what ended with status $status"
   ! mountpoint -q "$target" || fail "mount of a $what mounted"
 done
+# Standard input is no archive that can stay mounted: a usage error.
+status=0
+message=$("$torva" mount - "$scratch/empty" 2>&1 <"$scratch/samples/samples.alk") || status=$?
+[ "$status" -eq 2 ] || fail "mount of standard input ended with status $status"
+[[ "$message" == *"not standard input"* ]] || fail "mount of standard input said: $message"
 echo "mount: all checked"

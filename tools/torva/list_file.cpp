@@ -28,7 +28,7 @@ bool ReadListFile(const std::string& path, std::vector<std::string>& entries, st
         if (!list.open(path, error)) return false;
         // A list of names is text; nothing near this size is one.
         if (list.size() > (uint64_t{64} << 20) || !list.read(0, size_t(list.size()), text)) {
-            error = "cannot read it";
+            error = list.size() > (uint64_t{64} << 20) ? "larger than any list of names" : "the read failed";
             return false;
         }
     }

@@ -157,7 +157,8 @@ int RunPack(const Options& options, Reporter& reporter) {
             collector.fail(listPath == "-" ? "standard input" : listPath, "cannot read the list: " + error);
             return;
         }
-        const std::string base = listPath == "-" ? std::string() : listPath.substr(0, listPath.size() - BaseName(listPath).size());
+        const std::string base =
+            listPath == "-" ? std::string() : listPath.substr(0, listPath.size() - BaseName(listPath).size());
         for (const std::string& entry : entries) collector.add(IsAbsolute(entry) ? entry : base + entry);
     };
     size_t fromInput = options.listGiven && options.list == "-";

@@ -1,7 +1,15 @@
 # Checks that the man page names every command of `torva --help` and every
 # option of each command's help, so that the page cannot fall behind the tool.
-#   cmake -DTORVA=path/to/torva -DMAN=doc/torva.1 -P check_man_page.cmake
+# It also checks that the page, as configured from doc/torva.1.in, carries
+# the version and no placeholder is left.
+#   cmake -DTORVA=path/to/torva -DMAN=build/doc/torva.1 -DVERSION=x.y.z -P check_man_page.cmake
 file(READ "${MAN}" page)
+if(page MATCHES "@[A-Z_]+@")
+  message(FATAL_ERROR "the man page ${MAN} still holds ${CMAKE_MATCH_0}")
+endif()
+if(DEFINED VERSION AND NOT page MATCHES "\\.TH TORVA 1 [^\n]*\"torvasoft ${VERSION}\"")
+  message(FATAL_ERROR "the man page's title line does not carry the version ${VERSION}")
+endif()
 # Roff writes a hyphen as \- and switches fonts with \fB, \fI, \fR.
 string(REPLACE "\\-" "-" page "${page}")
 string(REGEX REPLACE "\\\\f[BIRP]" "" page "${page}")

@@ -85,8 +85,8 @@ install(DIRECTORY include/torvasoft ${PROJECT_BINARY_DIR}/include/torvasoft
 if(TARGET torva)
   install(TARGETS torva RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
-# The man page carries the project version.
-configure_file(doc/torva.1 ${PROJECT_BINARY_DIR}/doc/torva.1 @ONLY)
+# The man page carries the project version: doc/torva.1.in is its source.
+configure_file(doc/torva.1.in ${PROJECT_BINARY_DIR}/doc/torva.1 @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/doc/torva.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md CHANGES THIRD-PARTY-NOTICES DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The README's links lead into doc/, beside it.
@@ -157,6 +157,8 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fuse3, shared-mime-info, libgdk-pixbuf2.0-b
 include(CPack)
 
 if(TORVA_BUILD_TESTS AND TARGET torva)
+  # The page checked is the one installed, as configured.
   add_test(NAME man_page_covers_help COMMAND ${CMAKE_COMMAND} -DTORVA=$<TARGET_FILE:torva>
-    -DMAN=${PROJECT_SOURCE_DIR}/doc/torva.1 -P ${PROJECT_SOURCE_DIR}/cmake/check_man_page.cmake)
+    -DMAN=${PROJECT_BINARY_DIR}/doc/torva.1 -DVERSION=${PROJECT_VERSION}
+    -P ${PROJECT_SOURCE_DIR}/cmake/check_man_page.cmake)
 endif()

@@ -45,6 +45,8 @@ libdir=$(dirname "$(find "$usr/lib" -name 'libtorvasoft.so.*.*.*' -print -quit)"
 soname=$(objdump -p "$libdir"/libtorvasoft.so.*.*.* | awk '$1 == "SONAME" {print $2}')
 [ "$soname" = "libtorvasoft.so.${version%.*}" ] || fail "SONAME is '$soname'"
 [ -f "$usr/share/man/man1/torva.1" ] || fail "no man page"
+grep -q "^\.TH TORVA 1 .*\"torvasoft $version\"" "$usr/share/man/man1/torva.1" ||
+  fail "the man page does not carry the version $version"
 [ -s "$usr/share/doc/torvasoft/licences/libdeflate.txt" ] || fail "no licence text for the libdeflate linked in"
 # Nothing from the build tree or the system's /usr/local may be used.
 installed() { env -i PATH=/usr/bin:/bin LD_LIBRARY_PATH="$libdir" "$@"; }

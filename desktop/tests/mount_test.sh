@@ -65,7 +65,8 @@ check_archive() {
   "$torva" extract "$archive" -o "$extracted" >/dev/null
   # The manifest extract writes beside the members is none of them.
   rm "$extracted/$name.manifest.json"
-  "$torva" convert "$archive" -o "$converted" --flat >/dev/null
+  # The name has the archive's extension: the final '/' says it is a folder.
+  "$torva" convert "$archive" -o "$converted/" --flat >/dev/null
   start_mount "$mnt" "$archive"
 
   # The members: the same names as extract wrote, the same bytes.
@@ -116,4 +117,9 @@ for case in "picture:$scratch/samples/pictures/sunset.qnt:$scratch/empty" \
   [ "$status" -eq 1 ] || fail "mount of a $what ended with status $status"
   ! mountpoint -q "$target" || fail "mount of a $what mounted"
 done
+# Standard input is no archive that can stay mounted: a usage error.
+status=0
+message=$("$torva" mount - "$scratch/empty" 2>&1 <"$scratch/samples/samples.alk") || status=$?
+[ "$status" -eq 2 ] || fail "mount of standard input ended with status $status"
+[[ "$message" == *"not standard input"* ]] || fail "mount of standard input said: $message"
 echo "mount: all checked"

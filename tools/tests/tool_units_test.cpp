@@ -16,6 +16,7 @@
 #include "tools/torva/json.h"
 #include "tools/torva/json_reader.h"
 #include "tools/torva/manifest.h"
+#include "tools/torva/list_file.h"
 #include "tools/torva/options.h"
 #include "tools/torva/file_system.h"
 #include "tools/torva/staged_file.h"
@@ -559,6 +560,62 @@ TEST(WriteFileAtomically, LeavesOnlyTheFinishedFile) {
     const std::string blocked = torva::JoinPath(torva::JoinPath(directory, "no_such_dir_for_torva"), "x.bin");
     EXPECT_FALSE(torva::WriteFileAtomically(blocked, "x", torva::Replace::Always, existed, error));
     EXPECT_FALSE(torva::FileExists(blocked));
+}
+
+TEST(ParseOptions, ShortOptionsCombineAndTheLastMayTakeAValue) {
+    struct Case {
+        const char* command;
+        std::vector<std::string> arguments;
+        const char* fault;  // empty: accepted
+        bool recursive, verbose;
+        const char* output;
+    };
+    const Case cases[] = {
+        {"convert", {"-rv", "x"}, "", true, true, ""},
+        {"convert", {"-vr", "x"}, "", true, true, ""},
+        {"convert", {"-rvo", "out", "x"}, "", true, true, "out"},
+        {"convert", {"-vout", "x"}, "", false, true, "ut"},
+        {"convert", {"-oout", "x"}, "", false, false, "out"},
+        {"convert", {"-rx", "x"}, "unknown option -x", false, false, ""},
+        {"convert", {"-ro"}, "option -o needs a value", false, false, ""},
+        {"list", {"-rv", "x"}, "unknown option -v", false, false, ""},
+        {"convert", {"--recursive=v", "x"}, "unknown option --recursive=v", false, false, ""},
+    };
+    for (const Case& c : cases) {
+        torva::Options options;
+        std::string fault;
+        const bool accepted = torva::ParseOptions(c.command, c.arguments, options, fault);
+        EXPECT_EQ(accepted, *c.fault == '\0') << c.arguments[0] << ": " << fault;
+        EXPECT_NE(fault.find(c.fault), std::string::npos) << fault;
+        if (!accepted) continue;
+        EXPECT_EQ(options.recursive, c.recursive) << c.arguments[0];
+        EXPECT_EQ(options.verbose, c.verbose) << c.arguments[0];
+        EXPECT_EQ(options.output, c.output) << c.arguments[0];
+    }
+}
+
+TEST(OutputExtension, OnlyTheLastComponentsOwnCounts) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"one.PNG", ".png"}, {"out.d/one.jpg", ".jpg"}, {"out.d/", ""},   {"plain", ""},
+        {".hidden", ""},     {"name.", ""},             {"a/b.c/d", ""}, {"..", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(torva::OutputExtension(c.first), c.second) << c.first;
+}
+
+TEST(ListEntries, Utf8LinesWithoutAByteOrderMarkOrEmptyLines) {
+    struct Case {
+        std::string text;
+        std::vector<std::string> entries;
+    };
+    const Case cases[] = {
+        {"a.qnt\nb.qnt\n", {"a.qnt", "b.qnt"}},
+        {"\xEF\xBB\xBF" "a.qnt\r\nb.qnt", {"a.qnt", "b.qnt"}},
+        {"\xEF\xBB\xBF", {}},
+        {"\n\r\n\xE8\xA1\xA8.qnt\n\n", {"\xE8\xA1\xA8.qnt"}},
+        // Only a mark at the very start is one.
+        {"a\n\xEF\xBB\xBF" "b", {"a", "\xEF\xBB\xBF" "b"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(torva::ListEntries(c.text), c.entries) << c.text;
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 // hands its bitmaps over: the 14-byte file header, the 40-byte info header
 // (uncompressed, no resolution, no colour count), a colour table of 16 or 256
 // blue-green-red-zero entries for the indexed formats, then the rows bottom
-// up, each padded with zeros to a multiple of 4 bytes.
+// up, each padded with zeros to a multiple of 4 bytes. A 32-bit picture,
+// which has alpha, gets a 124-byte BITMAPV5HEADER instead, whose channel
+// masks name the fourth byte of each pixel as alpha (its rows are the
+// plug-in's).
 #pragma once
 
 #include <string>

@@ -13,10 +13,14 @@ uint16_t Read16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 bool BitmapView::parse(const std::string& bytes, std::string& error) {
     const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
     const size_t size = bytes.size();
-    if (size < 54 || p[0] != 'B' || p[1] != 'M' || Read32(p + 14) != 40) {
+    // The plug-in's 40-byte info header, or the V5 header of a bitmap with
+    // alpha.
+    const uint32_t infoBytes = size < 18 ? 0 : Read32(p + 14);
+    if (size < 54 || p[0] != 'B' || p[1] != 'M' || (infoBytes != 40 && infoBytes != 124) || size < 14 + infoBytes) {
         error = "the plug-in returned no bitmap";
         return false;
     }
+    const size_t tableAt = 14 + size_t(infoBytes);
     const int32_t width = static_cast<int32_t>(Read32(p + 18));
     const int32_t height = static_cast<int32_t>(Read32(p + 22));
     bitCount_ = Read16(p + 28);
@@ -36,16 +40,16 @@ bool BitmapView::parse(const std::string& bytes, std::string& error) {
     palette_.clear();
     if (bitCount_ <= 8) {
         const size_t entries = size_t(1) << bitCount_;
-        if (54 + entries * 4 > pixelOffset_) {
+        if (tableAt + entries * 4 > pixelOffset_) {
             error = "the bitmap's colour table is cut short";
             return false;
         }
         for (size_t i = 0; i < entries; ++i) {
-            const uint8_t* e = p + 54 + i * 4;
+            const uint8_t* e = p + tableAt + i * 4;
             palette_.push_back(Rgb{e[2], e[1], e[0]});
         }
     }
-    if (pixelOffset_ < 54 || end > size) {
+    if (pixelOffset_ < tableAt || end > size) {
         error = "the bitmap's pixel rows are cut short";
         return false;
     }

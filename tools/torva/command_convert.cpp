@@ -265,6 +265,7 @@ int RunConvert(Session& session) {
                           "names one picture's output, and there are " + std::to_string(pictures.size()));
             return ExitFailed;
         }
+        if (options.toStandardOutput && !MayWriteToStandardOutput(options.toTerminal, reporter)) return ExitFailed;
         jobs = pictures;
         jobs[0].outPath = options.toStandardOutput ? std::string() : options.output;
         jobs[0].note.clear();

@@ -76,6 +76,7 @@ int RunExtract(Session& session) {
                                        (chosen.size() == 1 ? " was" : " were") + " chosen");
             return ExitFailed;
         }
+        if (!MayWriteToStandardOutput(options.toTerminal, reporter)) return ExitFailed;
         std::string bytes;
         if (session.readMember(file, input, *chosen[0], bytes, options.keepDamaged, reporter) &&
             !WriteStandardOutput(bytes)) {

@@ -84,8 +84,8 @@ std::string PictureJson(const Examined& file, const std::string& damage) {
 class JsonDocument {
 public:
     void add(const std::string& entry) { entries_ += (entries_.empty() ? "\n    " : ",\n    ") + entry; }
-    // A file that failed: the reason went to standard error.
-    void addError(const std::string& file) { add("{\"file\": " + JsonString(file) + ", \"error\": true}"); }
+    // A file that failed, with the reason that went to standard error.
+    void addError(const std::string& file, const Reporter& reporter) { add(JsonError(file, reporter.lastFailure())); }
     std::string text() const { return "{\"files\": [" + entries_ + (entries_.empty() ? "]}\n" : "\n  ]}\n"); }
 
 private:
@@ -126,14 +126,14 @@ int RunInfo(Session& session) {
         Examined file;
         InputFile input;
         if (!session.examine(source, file, input)) {
-            if (options.json && !source.walked) document.addError(source.display);
+            if (options.json && !source.walked) document.addError(source.display, session.reporter());
             continue;
         }
         if (file.archiveKind != 0) {
             std::vector<Member> members;
             std::string damage;
             if (!ListArchive(session, file, input, members, damage)) {
-                if (options.json) document.addError(source.display);
+                if (options.json) document.addError(source.display, session.reporter());
                 continue;
             }
             if (options.json) {
@@ -174,7 +174,7 @@ int RunList(Session& session) {
         InputFile input;
         std::vector<Member> members;
         if (!session.examine(source, file, input)) {
-            if (options.json && !source.walked) document.addError(source.display);
+            if (options.json && !source.walked) document.addError(source.display, session.reporter());
             continue;
         }
         if (file.archiveKind == 0) {
@@ -183,12 +183,12 @@ int RunList(Session& session) {
             session.reporter().fail(source.display,
                                     "not an archive (it is a " + std::string(ImageKindName(file.imageKind)) +
                                         " picture)");
-            if (options.json) document.addError(source.display);
+            if (options.json) document.addError(source.display, session.reporter());
             continue;
         }
         std::string damage;
         if (!ListArchive(session, file, input, members, damage)) {
-            if (options.json) document.addError(source.display);
+            if (options.json) document.addError(source.display, session.reporter());
             continue;
         }
         if (options.json) {

@@ -69,7 +69,7 @@ int RunTest(Session& session) {
         Examined file;
         InputFile input;
         if (!session.examine(source, file, input)) {
-            if (options.json && !source.walked) add("{\"file\": " + JsonString(source.display) + ", \"error\": true}");
+            if (options.json && !source.walked) add(JsonError(source.display, reporter.lastFailure()));
             continue;
         }
         const std::string fileJson = "{\"file\": " + JsonString(source.display);
@@ -97,7 +97,7 @@ int RunTest(Session& session) {
         std::vector<Member> members;
         bool tableWhole = true;
         if (!session.listMembers(file, input, members, &tableWhole)) {
-            if (options.json) add(fileJson + ", \"error\": true}");
+            if (options.json) add(JsonError(source.display, reporter.lastFailure()));
             continue;
         }
         std::string membersJson;

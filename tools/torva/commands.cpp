@@ -71,10 +71,14 @@ int RunTool(const std::vector<std::string>& arguments) {
     if (arguments.empty()) return UsageError("", "no command given");
     const std::string& name = arguments[0];
     if (name == "-h" || name == "--help") return PrintText(kMainHelp);
-    if (name == "--version") return PrintText("torva " TORVASOFT_VERSION_STRING "\n");
+    if (name == "--version") {
+        if (arguments.size() > 1) return UsageError("", "--version takes nothing after it");
+        return PrintText("torva " TORVASOFT_VERSION_STRING "\n");
+    }
     if (name == "help") {
         if (arguments.size() == 1) return PrintText(kMainHelp);
-        const char* help = CommandHelp(arguments[1]);
+        const bool ownHelp = arguments[1] == "-h" || arguments[1] == "--help";
+        const char* help = CommandHelp(ownHelp ? "help" : arguments[1]);
         if (help == nullptr || arguments.size() > 2) {
             return UsageError("", arguments.size() > 2 ? "help takes one command" : "unknown command '" + arguments[1] + "'");
         }

@@ -39,6 +39,10 @@ bool WriteOutput(const std::string& path, const std::string& bytes, Existing exi
 std::string ClaimOutputName(NameRegistry& names, const std::string& directory, const std::string& name,
                             std::string& note, const char* how = "written as");
 
+// False (reported) when binary output would go to standard output and that
+// is a terminal, unless --force asks for it anyway.
+bool MayWriteToStandardOutput(bool toTerminal, Messages& messages);
+
 // True for the picture extensions .qnt, .pms and .vsp.
 bool IsPictureName(const std::string& name);
 

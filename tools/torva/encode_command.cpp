@@ -36,14 +36,6 @@ const FormatName& Describe(int format) {
     return kFormats[0];
 }
 
-std::string LowerExtension(const std::string& path) {
-    const std::string name = BaseName(path);
-    const size_t dot = name.rfind('.');
-    std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
-    for (char& c : extension) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return extension;
-}
-
 int Usage(const std::string& message) { return UsageError("encode", message); }
 
 std::string PositionText(const torvasoft_encode_options& options) {
@@ -169,10 +161,23 @@ int RunEncode(const Options& given, Reporter& reporter) {
     if (inputs.empty()) return Usage("no picture given");
 
     const std::string& output = given.output;
-    const std::string extension = LowerExtension(output);
-    const bool toFile = !output.empty() && !IsDirectory(output) &&
-                        (extension == ".qnt" || extension == ".pms" || extension == ".vsp");
-    if (toFile && inputs.size() != 1) return Usage("-o " + output + " names one file, and " + std::to_string(inputs.size()) + " pictures were given");
+    const bool toStandardOutput = output == "-";
+    const bool toDirectory = output.empty() || (!toStandardOutput && IsDirectory(output));
+    const std::string extension = toDirectory || toStandardOutput ? std::string() : OutputExtension(output);
+    const bool toFile = extension == ".qnt" || extension == ".pms" || extension == ".vsp";
+    // A name without an extension is a directory to write into.
+    if (!extension.empty() && !toFile) {
+        return Usage("the output " + output +
+                     " is no output encode knows: a .qnt, .pms or .vsp file, '-' (standard output) or a directory "
+                     "(a name without an extension, or one that exists)");
+    }
+    if ((toFile || toStandardOutput) && inputs.size() != 1) {
+        return Usage("-o " + output + " names one file, and " + std::to_string(inputs.size()) + " pictures were given");
+    }
+    size_t fromInput = 0;
+    for (const std::string& input : inputs) fromInput += input == "-";
+    if (fromInput > 1) return Usage("standard input ('-') can be read only once");
+    if (!given.inputName.empty() && fromInput == 0) return Usage("--name names what '-' reads, and no '-' is given");
 
     torvasoft_encode_options options{};
     bool formatGiven = false, pmsEitherDepth = false;
@@ -223,18 +228,31 @@ int RunEncode(const Options& given, Reporter& reporter) {
         return Usage("--at takes X,Y, two whole numbers such as 64,120");
     }
     const bool overwrite = given.existing == Existing::Overwrite, verbose = given.verbose;
-    const std::string directory = toFile ? std::string() : output;
+    const std::string directory = toFile || toStandardOutput ? std::string() : output;
     std::string error;
-    if (!MakeDirectories(toFile ? output.substr(0, output.size() - BaseName(output).size()) : directory, error)) {
+    if (toStandardOutput && !MayWriteToStandardOutput(given.toTerminal, reporter)) return ExitFailed;
+    if (!toStandardOutput &&
+        !MakeDirectories(toFile ? output.substr(0, output.size() - BaseName(output).size()) : directory, error)) {
         reporter.print("torva: " + error, 1);
         return ExitFailed;
     }
 
     NameRegistry written;
     auto fail = [&](const std::string& what, const std::string& why) { reporter.fail(what, why); };
-    for (const std::string& input : inputs) {
+    for (const std::string& path : inputs) {
+        // Standard input is shown and named by --name, or as "-" and "stdin".
+        const bool standardInput = path == "-";
+        const std::string input = standardInput && !given.inputName.empty() ? given.inputName : path;
+        const std::string inputName = standardInput && given.inputName.empty() ? std::string("stdin") : input;
         std::string bytes;
-        if (!ReadWhole(input, bytes, reporter)) continue;
+        if (standardInput) {
+            if (!ReadStandardInput(bytes, error)) {
+                fail(input, "cannot read standard input: " + error);
+                continue;
+            }
+        } else if (!ReadWhole(path, bytes, reporter)) {
+            continue;
+        }
         author::InputPicture picture;
         const char* reason = "";
         if (!author::ReadInputPicture(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), picture, &reason)) {
@@ -271,12 +289,22 @@ int RunEncode(const Options& given, Reporter& reporter) {
         if (report.rounded) {
             reporter.note(input, "note: colours rounded to 5-6-5, the precision of 16-bit PMS");
         }
+        if (toStandardOutput) {
+            if (!WriteStandardOutput(std::string(reinterpret_cast<const char*>(encoded.data()), encoded.size()))) {
+                fail("standard output", "cannot write");
+            } else if (verbose) {
+                reporter.print(input + " -> standard output (" + format.title + ", " +
+                                   std::to_string(encoded.size()) + " bytes)",
+                               0);
+            }
+            continue;
+        }
         // Two inputs of one name (a.png and a.bmp, or a.png in two folders)
         // are told apart as convert and extract do.
         std::string note;
         const std::string target =
             toFile ? output
-                   : JoinPath(directory, ClaimOutputName(written, "", ReplaceExtension(BaseName(input), format.extension), note));
+                   : JoinPath(directory, ClaimOutputName(written, "", ReplaceExtension(BaseName(inputName), format.extension), note));
         if (!note.empty()) reporter.note(input, note);
         StagedFile staged;
         bool existed = false;

@@ -46,7 +46,8 @@ bool MakeDirectories(const std::string& path, std::string& error) {
         const std::string prefix = path.substr(0, i);
         if (IsDirectory(prefix) || platform::IsDriveRoot(prefix)) continue;
         if (!platform::MakeDirectory(prefix) && !IsDirectory(prefix)) {
-            error = "cannot create the directory " + prefix;
+            error = FileExists(prefix) ? prefix + " is a file, not a directory"
+                                       : "cannot create the directory " + prefix;
             return false;
         }
     }

@@ -68,6 +68,9 @@ std::string BaseName(const std::string& path);
 
 // True when standard error is a terminal.
 bool StandardErrorIsTerminal();
+// True when standard output is a terminal (a Windows console), where the
+// bytes of a picture or member would only garble the screen.
+bool StandardOutputIsTerminal();
 
 // Standard input, read whole; false (with `error`) when it cannot be.
 bool ReadStandardInput(std::string& bytes, std::string& error);

@@ -184,4 +184,6 @@ bool SetModificationTime(const std::string& path, uint64_t utcFileTime) {
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
 
+bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
+
 }  // namespace torva

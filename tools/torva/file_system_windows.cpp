@@ -186,4 +186,12 @@ bool SetModificationTime(const std::string& path, uint64_t utcFileTime) {
 
 bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
+// _isatty is true for NUL as well; only a console takes a console mode.
+bool StandardOutputIsTerminal() {
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    return output != INVALID_HANDLE_VALUE && output != nullptr && GetFileType(output) == FILE_TYPE_CHAR &&
+           GetConsoleMode(output, &mode) != 0;
+}
+
 }  // namespace torva

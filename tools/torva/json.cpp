@@ -58,4 +58,8 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
+std::string JsonError(const std::string& file, const std::string& reason) {
+    return "{\"file\": " + JsonString(file) + ", \"error\": true, \"reason\": " + JsonString(reason) + "}";
+}
+
 }  // namespace torva

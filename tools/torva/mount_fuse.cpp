@@ -167,6 +167,9 @@ int RunMount(const Options& given, Reporter&) {
     if (operands.size() != 2) return Usage("mount takes ARCHIVE and DIR");
     const std::string& archivePath = operands[0];
     const std::string& directory = operands[1];
+    // The mount reads the archive for as long as it stands, long after
+    // standard input would have been spooled and dropped.
+    if (archivePath == "-") return Usage("mount reads an archive file by name, not standard input; save it first");
 
     MountedArchive archive;
     std::string error;

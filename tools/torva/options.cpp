@@ -130,8 +130,10 @@ const OptionUse kOptions[] = {
      [](const std::string&, Options& o, std::string& fault) { return ChooseExisting(Existing::Skip, o, fault); }},
     {"", "--stdout", false, " extract ",
      [](const std::string&, Options& o, std::string&) { return Flag(&Options::toStandardOutput, o); }},
+    {"", "--force", false, " extract convert encode ",
+     [](const std::string&, Options& o, std::string&) { return Flag(&Options::toTerminal, o); }},
     {"", "--names", true, " info list extract convert ", ChooseNames},
-    {"", "--name", true, " info list extract convert ", NameStandardInput},
+    {"", "--name", true, " info list extract convert encode ", NameStandardInput},
     {"-m", "--member", true, " convert ",
      [](const std::string& value, Options& o, std::string&) {
          o.members.push_back(value);
@@ -193,6 +195,13 @@ bool CheckCombination(Options& options, std::string& fault) {
         return false;
     }
     std::string fromExtension;
+    if (options.command == "convert" && !options.output.empty() && !IsDirectory(options.output) &&
+        !OutputNamesFile(options.output, fromExtension) && !OutputExtension(options.output).empty()) {
+        fault = "the output " + options.output +
+                " is no directory and no output convert knows: a .png or .bmp file, or a directory (a name without "
+                "an extension, or one that exists)";
+        return false;
+    }
     if (!options.output.empty() && OutputNamesFile(options.output, fromExtension) && !IsDirectory(options.output)) {
         if (options.formatGiven && options.format != fromExtension) {
             fault = "the output " + options.output + " is no " + options.format + " file";
@@ -218,6 +227,18 @@ bool CheckCombination(Options& options, std::string& fault) {
 }
 
 }  // namespace
+
+std::string OutputExtension(const std::string& output) {
+    const std::string name = BaseName(output);
+    const size_t dot = name.rfind('.');
+    // ".hidden", "..", "name." have none.
+    if (dot == std::string::npos || dot == 0 || dot + 1 == name.size() || name == "..") return std::string();
+    std::string extension = name.substr(dot);
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    }
+    return extension;
+}
 
 bool OutputNamesFile(const std::string& output, std::string& format) {
     if (output.size() < 5) return false;
@@ -260,21 +281,31 @@ bool ParseOptions(const std::string& command, const std::vector<std::string>& ar
             onlyOperands = true;
             continue;
         }
+        // Short options combine as in "-rv"; one that takes a value ends the
+        // group and takes the rest of the argument, or else the next one
+        // ("-ofile", "-vo file").
         std::string name, value;
-        const bool hasValue = SplitOptionArgument(argument, name, value);
-        const OptionUse* option = FindOption(command, name);
-        if (option == nullptr || (hasValue && !option->takesValue)) {
-            fault = "unknown option " + argument;
-            return false;
-        }
-        if (option->takesValue && !hasValue) {
-            if (i + 1 >= arguments.size()) {
-                fault = "option " + name + " needs a value";
+        bool hasValue = SplitOptionArgument(argument, name, value);
+        for (;;) {
+            const OptionUse* option = FindOption(command, name);
+            const bool grouped = hasValue && argument[1] != '-' && option != nullptr && !option->takesValue;
+            if (option == nullptr || (hasValue && !option->takesValue && !grouped)) {
+                fault = "unknown option " + (option == nullptr && argument[1] != '-' ? name : argument);
                 return false;
             }
-            value = arguments[++i];
+            if (option->takesValue && !hasValue) {
+                if (i + 1 >= arguments.size()) {
+                    fault = "option " + name + " needs a value";
+                    return false;
+                }
+                value = arguments[++i];
+            }
+            if (!option->apply(grouped ? std::string() : value, options, fault)) return false;
+            if (!grouped) break;
+            name = "-" + value.substr(0, 1);
+            value.erase(0, 1);
+            hasValue = !value.empty();
         }
-        if (!option->apply(value, options, fault)) return false;
     }
     // The writing commands check their choices themselves.
     if (options.help || command == "encode" || command == "pack" || command == "mount") return true;

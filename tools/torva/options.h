@@ -27,6 +27,7 @@ struct Options {
     bool json = false;
     bool keepDamaged = false;
     bool toStandardOutput = false;  // extract --stdout, or -o -
+    bool toTerminal = false;        // --force: binary output even to a terminal
     Existing existing = Existing::Refuse;
     NameMode names = NameMode::Cp932;
     std::string output;
@@ -57,6 +58,10 @@ bool SplitOptionArgument(const std::string& argument, std::string& name, std::st
 // named in the `commands` lists of the options it takes.
 bool ParseOptions(const std::string& command, const std::vector<std::string>& arguments, Options& options,
                   std::string& fault);
+
+// The extension of an output's last component, lower case with its dot
+// (".png"); empty when it has none. A name without one is a directory.
+std::string OutputExtension(const std::string& output);
 
 // True when -o names one file (its extension is .png or .bmp) rather than a
 // directory; sets `format` to what the extension says.

@@ -50,6 +50,14 @@ std::string ClaimOutputName(NameRegistry& names, const std::string& directory, c
     return claimed;
 }
 
+bool MayWriteToStandardOutput(bool toTerminal, Messages& messages) {
+    if (toTerminal || !StandardOutputIsTerminal()) return true;
+    messages.fail("standard output",
+                  "is a terminal, and the output is binary; not written (redirect it to a file or a pipe, or "
+                  "--force writes it anyway)");
+    return false;
+}
+
 bool IsPictureName(const std::string& name) {
     std::string extension = name.size() >= 4 ? name.substr(name.size() - 4) : std::string();
     for (char& c : extension) {

@@ -13,6 +13,8 @@
 #include "tools/torva/file_system.h"
 #include "tools/torva/manifest.h"
 #include "tools/torva/member_file_sink.h"
+#include "tools/torva/file_system_platform.h"
+#include "tools/torva/list_file.h"
 #include "tools/torva/staged_file.h"
 
 namespace torva {
@@ -162,26 +164,30 @@ int RunPack(const Options& options, Reporter& reporter) {
     }
 
     Collector collector(options.recursive, reporter);
-    for (const std::string& operand : options.operands) collector.add(operand);
-    if (options.listGiven) {
-        const std::string& listPath = options.list;
-        InputFile list;
-        std::string text, error;
-        if (!list.open(listPath, error) || !list.read(0, size_t(list.size()), text)) {
-            collector.fail(listPath, "cannot read the list");
+    // A list names its files relative to its own directory; one read from
+    // standard input ('-' or --list -), relative to the current one.
+    auto addListed = [&](const std::string& listPath) {
+        std::vector<std::string> entries;
+        std::string error;
+        if (!ReadListFile(listPath, entries, error)) {
+            collector.fail(listPath == "-" ? "standard input" : listPath, "cannot read the list: " + error);
+            return;
+        }
+        const std::string base =
+            listPath == "-" ? std::string() : listPath.substr(0, listPath.size() - BaseName(listPath).size());
+        for (const std::string& entry : entries) collector.add(IsAbsolute(entry) ? entry : base + entry);
+    };
+    size_t fromInput = options.listGiven && options.list == "-";
+    for (const std::string& operand : options.operands) fromInput += operand == "-";
+    if (fromInput > 1) return Usage("standard input ('-') can be read only once");
+    for (const std::string& operand : options.operands) {
+        if (operand == "-") {
+            addListed("-");
         } else {
-            const std::string base = listPath.substr(0, listPath.size() - BaseName(listPath).size());
-            size_t start = 0;
-            while (start < text.size()) {
-                size_t end = text.find('\n', start);
-                if (end == std::string::npos) end = text.size();
-                std::string entry = text.substr(start, end - start);
-                if (!entry.empty() && entry.back() == '\r') entry.pop_back();
-                if (!entry.empty()) collector.add(IsAbsolute(entry) ? entry : base + entry);
-                start = end + 1;
-            }
+            collector.add(operand);
         }
     }
+    if (options.listGiven) addListed(options.list);
     std::string clash;
     if (!ald) PlaceByRow(collector.inputs, clash);
     if (!clash.empty()) collector.fail(archive, clash);

@@ -19,6 +19,16 @@ bool Reporter::failed() const {
     return failures_ != 0;
 }
 
+std::string Reporter::lastFailure() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return lastFailure_;
+}
+
+void Reporter::recordFailure(const std::string& message) {
+    std::lock_guard<std::mutex> hold(lock_);
+    lastFailure_ = message;
+}
+
 void Reporter::setProgress(Progress* progress) {
     std::lock_guard<std::mutex> hold(lock_);
     progress_ = progress;

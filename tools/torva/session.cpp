@@ -78,8 +78,10 @@ std::vector<Source> Session::sources(const std::vector<std::string>& operands) {
             }
             Source source;
             source.path = spool_.temporaryPath();
-            source.display = "-";
+            // Messages name it as --name does, or "-".
+            source.display = options_.inputName.empty() ? "-" : options_.inputName;
             source.name = options_.inputName.empty() ? "stdin" : options_.inputName;
+            source.standardInput = true;
             found.push_back(source);
         } else if (options_.recursive && IsDirectory(operand)) {
             walk(operand, operand, "", found, 0);
@@ -124,6 +126,16 @@ void Session::walk(const std::string& path, const std::string& display, const st
     }
 }
 
+// The reason a file is not taken: for standard input without --name it
+// may be only its missing name, which ALD and VSP detection need.
+std::string Session::notOurs(const Source& source) const {
+    std::string why = "not an archive or picture that torva can read";
+    if (source.standardInput && options_.inputName.empty()) {
+        why += " (an ALD archive or a VSP picture is known by its name: --name NAME.ald or --name NAME.vsp)";
+    }
+    return why;
+}
+
 bool Session::examine(const Source& source, Examined& file, InputFile& input) {
     file.source = source;
     file.libraryName = LibraryNameFor(source.name);
@@ -147,7 +159,7 @@ bool Session::examine(const Source& source, Examined& file, InputFile& input) {
         return true;
     }
     if (file.size > kLargestImage) {
-        if (!source.walked) reporter_.fail(source.display, "not an archive or picture that torva can read");
+        if (!source.walked) reporter_.fail(source.display, notOurs(source));
         return false;
     }
     std::string whole;
@@ -160,7 +172,7 @@ bool Session::examine(const Source& source, Examined& file, InputFile& input) {
     const torvasoft_status status = torvasoft_inspect(reinterpret_cast<const uint8_t*>(picture.data()),
                                                       picture.size(), file.libraryName.c_str(), &file.info);
     if (status == TORVASOFT_NOT_RECOGNISED || status == TORVASOFT_INVALID_ARGUMENT) {
-        if (!source.walked) reporter_.fail(source.display, "not an archive or picture that torva can read");
+        if (!source.walked) reporter_.fail(source.display, notOurs(source));
         return false;
     }
     file.imageKind = file.info.kind;

@@ -22,6 +22,7 @@ struct Source {
     std::string name;         // its own name, for detection and output names
     std::string relativeDir;  // where it lies under a walked directory, '/' separated
     bool walked = false;      // found by walking a directory, not named
+    bool standardInput = false;  // '-': spooled from standard input
 };
 
 struct Member {
@@ -83,6 +84,7 @@ public:
                     bool keepDamaged, Messages& messages);
 
 private:
+    std::string notOurs(const Source& source) const;
     void walk(const std::string& path, const std::string& display, const std::string& relative,
               std::vector<Source>& found, int depth);
 

@@ -16,7 +16,12 @@ windows=no
 if [ -f cmake/mingw-i686.cmake ]; then
   cmake --preset win32 >/dev/null
   cmake --build --preset win32 -j2
-  windows=yes
+  . scripts/wine-runs.sh
+  if wine_runs; then
+    windows=yes
+  else
+    wine_cannot_run_notice "torva.exe under Wine"
+  fi
 else
   echo "main-job: no Windows toolchain file yet; natively only" >&2
 fi

@@ -16,6 +16,14 @@ uint32_t AldHeaderLength(const PackMember& member) {
     return length < 32 ? 32 : length;
 }
 
+void PutLe24(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+}
+
+}  // namespace
+
 bool WriteZeros(ArchiveSink& sink, uint64_t count) {
     static const uint8_t zeros[256] = {};
     while (count > 0) {
@@ -25,14 +33,6 @@ bool WriteZeros(ArchiveSink& sink, uint64_t count) {
     }
     return true;
 }
-
-void PutLe24(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-}
-
-}  // namespace
 
 AuthorStatus CheckAldMember(const PackMember& member) {
     if (member.nameLength == 0 || std::memchr(member.name, 0, member.nameLength) != nullptr) {

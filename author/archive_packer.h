@@ -39,6 +39,9 @@ protected:
     ~ArchiveSink() = default;
 };
 
+// Appends `count` zero bytes to `sink`.
+bool WriteZeros(ArchiveSink& sink, uint64_t count);
+
 constexpr size_t kAldLongestName = 47;
 // Entries of a 255-sector table, less t[0], t[1] and the end marker.
 constexpr size_t kAldMostMembers = 255 * 256 / 3 - 3;

@@ -168,16 +168,6 @@ AuthorStatus PatchAld(const RepackRow* rows, size_t rowCount, const Moves& moves
     return r < rowCount ? AuthorStatus::LayoutMismatch : AuthorStatus::Ok;
 }
 
-bool WriteZeros(ArchiveSink& sink, uint64_t count) {
-    static const uint8_t zeros[256] = {};
-    while (count > 0) {
-        const size_t step = count < sizeof zeros ? size_t(count) : sizeof zeros;
-        if (!sink.write(zeros, step)) return false;
-        count -= step;
-    }
-    return true;
-}
-
 }  // namespace
 
 AuthorStatus RepackArchive(bool ald, const RepackRow* rows, size_t rowCount, const RepackSegment* segments,

@@ -2,11 +2,13 @@
 // copied into the archive, exactly the size it had when it was checked.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "author/archive_packer.h"
 #include "tools/torva/file_system.h"
+#include "tools/torva/report.h"
 #include "tools/torva/staged_file.h"
 
 namespace torva {
@@ -32,5 +34,12 @@ private:
     StagedFile& out_;
     const std::vector<Input>& inputs_;
 };
+
+// Writes `archive` (staged, then renamed into place) with `write`, which
+// streams the archive to the sink over `inputs`; under `verbose` names each
+// member file packed. Nothing is left behind on a refusal. Returns the
+// command's exit status.
+int WriteArchiveFile(const std::string& archive, bool overwrite, bool verbose, const std::vector<Input>& inputs,
+                     const std::function<author::AuthorStatus(author::ArchiveSink&)>& write, Reporter& reporter);
 
 }  // namespace torva

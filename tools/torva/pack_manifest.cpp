@@ -93,33 +93,9 @@ int RunPackManifest(const Options& options, Reporter& reporter) {
         segments[i].size = piece.framing.size();
     }
 
-    StagedFile staged;
-    if (!MakeDirectories(archive.substr(0, archive.size() - BaseName(archive).size()), error) ||
-        !staged.open(archive, error)) {
-        reporter.print("torva: " + error, 1);
-        return ExitFailed;
-    }
-    FileSink sink(staged, inputs);
-    const author::AuthorStatus status =
-        author::RepackArchive(manifest.ald, rows.data(), rows.size(), segments.data(), segments.size(), sink);
-    if (status != author::AuthorStatus::Ok) {
-        const std::string why = !sink.problem.empty() ? sink.problem : author::AuthorStatusText(status);
-        reporter.print("torva: " + archive + ": " + why + "; not written", 1);
-        return ExitFailed;
-    }
-    bool existed = false;
-    if (!staged.commit(overwrite ? Replace::Always : Replace::Never, existed, error)) {
-        reporter.print("torva: " + (existed ? archive + " exists (use --overwrite to replace it)" : error), 1);
-        return ExitFailed;
-    }
-    if (options.verbose) {
-        std::string names;
-        for (const Input& input : inputs) {
-            if (!input.path.empty()) names += input.path + "\n";
-        }
-        WriteStandardOutput(names);
-    }
-    return ExitOk;
+    return WriteArchiveFile(archive, overwrite, options.verbose, inputs, [&](author::ArchiveSink& sink) {
+        return author::RepackArchive(manifest.ald, rows.data(), rows.size(), segments.data(), segments.size(), sink);
+    }, reporter);
 }
 
 }  // namespace torva

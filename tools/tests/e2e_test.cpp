@@ -247,7 +247,9 @@ bool FindWindowsTool(std::string& command) {
     const char* fromEnvironment = std::getenv("TORVA_WINDOWS_TOOL");
     const std::string exe = fromEnvironment != nullptr ? fromEnvironment : TORVA_WINDOWS_TOOL;
     if (exe.empty() || access(exe.c_str(), R_OK) != 0) return false;
-    if (std::system("command -v wine >/dev/null 2>&1") != 0) return false;
+    // Wine installed is not enough: a kernel without 32-bit support cannot
+    // start its loader.
+    if (std::system("WINEDEBUG=-all wine --version >/dev/null 2>&1") != 0) return false;
     command = "wine " + Quote(exe);
     return true;
 }

@@ -33,6 +33,14 @@ def test_members_and_bytes_agree_with_torva(samples, tmp_path, archive):
             assert opened.read(member) == (tmp_path / expected["name"]).read_bytes()
 
 
+def test_alk_members_keep_their_row_past_an_empty_one(samples):
+    # The samples' ALK has an empty third row.
+    with torvasoft.Archive(samples / "samples.alk") as archive:
+        rows = [(member.row, member.name) for member in archive]
+    assert rows == [(0, "samples_001.dat"), (1, "samples_002.dat"), (3, "samples_004.dat"),
+                    (4, "samples_005.dat"), (5, "samples_006.dat")]
+
+
 def test_member_file_objects_read_seek_and_stop_at_the_end(samples):
     with torvasoft.Archive(samples / "samples.ald") as archive:
         member = archive.getmember("表紙.qnt")

@@ -36,7 +36,8 @@ def file_time_from(time):
 class Member:
     """One member: `name` the stored name as text (see torvasoft.decode_name),
     `raw_name` its stored bytes, where its bytes lie, and its time stamp
-    (ALD; None for ALK) as an aware datetime and as stored (`file_time`)."""
+    (ALD; None for ALK) as an aware datetime and as stored (`file_time`), and
+    its table `row` from 0 (ALK rows count empty ones; ALK names end in row + 1)."""
 
     name: str
     raw_name: bytes
@@ -44,6 +45,7 @@ class Member:
     size: int
     time: Optional[datetime.datetime]
     file_time: Optional[int]
+    row: int = 0
 
 
 class _FileReader(Callback):
@@ -67,6 +69,7 @@ def _member(c_member):
         size=c_member.size,
         time=None if file_time is None else time_from_file_time(file_time),
         file_time=file_time,
+        row=c_member.row,
     )
 
 

@@ -497,8 +497,9 @@ TEST_F(NativeRun, ExtractedSamplesPackBackByteForByte) {
         std::system(("rm -rf " + Quote(work_ + "/rk")).c_str());
         ASSERT_EQ(torva({"extract", archive, "-o", "rk"}).status, 0);
         const std::string original = ReadFile(work_ + "/" + archive);
+        const std::string manifestPath = std::string("rk/") + archive + ".manifest.json";
         const Outcome manifest =
-            torva({"pack", "--manifest", std::string("rk/") + archive + ".manifest.json", "-o", "again/" + std::string(archive), "--overwrite"});
+            torva({"pack", "--manifest", manifestPath, "-o", "again/" + std::string(archive), "--overwrite"});
         ASSERT_EQ(manifest.status, 0) << manifest.err;
         EXPECT_TRUE(ReadFile(work_ + "/again/" + archive) == original);
         if (std::string(archive) == "samples.alk") {
@@ -672,9 +673,12 @@ TEST_F(NativeRun, MemberNamesAreDecodedOrEscapedAndWrittenSo) {
         const char* names;  // written under out/, or the names listed
     };
     const Case cases[] = {
-        {{"extract", "odd.ald", "-o", "out"}, "%85@.qnt\n100%.qnt\nodd.ald.manifest.json\n\xEF\xBD\xB1\xEF\xBD\xB2.qnt\n"},
-        {{"extract", "odd.ald", "-o", "out", "--names", "raw"}, "%85@.qnt\n%B1%B2.qnt\n100%25.qnt\nodd.ald.manifest.json\n"},
-        {{"extract", "samples.ald", "-o", "out", "--names", "raw", "%95*"}, "%95_%8E%86.qnt\nsamples.ald.manifest.json\n"},
+        {{"extract", "odd.ald", "-o", "out"},
+         "%85@.qnt\n100%.qnt\nodd.ald.manifest.json\n\xEF\xBD\xB1\xEF\xBD\xB2.qnt\n"},
+        {{"extract", "odd.ald", "-o", "out", "--names", "raw"},
+         "%85@.qnt\n%B1%B2.qnt\n100%25.qnt\nodd.ald.manifest.json\n"},
+        {{"extract", "samples.ald", "-o", "out", "--names", "raw", "%95*"},
+         "%95_%8E%86.qnt\nsamples.ald.manifest.json\n"},
         {{"convert", "samples.ald", "-o", "out", "-m", "\xE8\xA1\xA8\xE7\xB4\x99.qnt"}, "samples/\xE8\xA1\xA8\xE7\xB4\x99.png\n"},
         {{"list", "odd.ald", "--names", "raw"}, "%85@.qnt\n%B1%B2.qnt\n100%25.qnt\n"},
     };
@@ -977,7 +981,8 @@ TEST_F(NativeRun, TestDecodesEverythingAndNamesEachDamagedOne) {
               "    {\"file\": \"pictures/bars.vsp\", \"ok\": true},\n"
               "    {\"file\": \"cut.alk\", \"ok\": false, \"members\": 5, \"table_whole\": true, \"damaged\": ["
               "{\"name\": \"cut_005.dat\", \"damage\": \"the member lies beyond the end of the archive (7045 of 13366 "
-              "bytes there)\"}, {\"name\": \"cut_006.dat\", \"damage\": \"the member lies beyond the end of the archive "
+              "bytes there)\"}, {\"name\": \"cut_006.dat\", \"damage\": \"the member lies beyond the end of the "
+              "archive "
               "(0 of 14556 bytes there)\"}]},\n"
               "    {\"file\": \"cut1_sunset.qnt\", \"ok\": false, \"damage\": \"the data ends early (12288 of 12288 "
               "pixels decoded)\"}\n"

@@ -224,7 +224,8 @@ AuthorStatus RepackArchive(bool ald, const RepackRow* rows, size_t rowCount, con
         const bool framingFollows = i + 1 < segmentCount && segments[i + 1].row < 0;
         if (ald && framingFollows) {
             const uint64_t room = segments[i + 1].size;
-            const uint64_t oldPadEnd = RoundUpToSector(oldEnd) - oldEnd <= room ? RoundUpToSector(oldEnd) : oldEnd + room;
+            const uint64_t sectorEnd = RoundUpToSector(oldEnd);
+            const uint64_t oldPadEnd = sectorEnd - oldEnd <= room ? sectorEnd : oldEnd + room;
             if (oldPadEnd % kSector == 0) {
                 const uint64_t newPadEnd = RoundUpToSector(newEnd);
                 zerosBefore[i + 1] = newPadEnd - newEnd;

@@ -23,7 +23,8 @@ const char* AuthorStatusText(AuthorStatus status) {
     case AuthorStatus::NoMembers: return "an ALK archive needs at least one member";
     case AuthorStatus::WriteFailed: return "the archive could not be written";
     case AuthorStatus::LayoutMismatch: return "the rows and the framing do not describe one archive";
-    case AuthorStatus::LayoutFixed: return "a member's table entry lies inside another member's bytes and cannot change";
+    case AuthorStatus::LayoutFixed:
+        return "a member's table entry lies inside another member's bytes and cannot change";
     }
     return "unknown status";
 }

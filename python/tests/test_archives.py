@@ -37,6 +37,14 @@ def test_members_and_bytes_agree_with_torva(samples, tmp_path, archive):
             assert opened.read(member) == (tmp_path / expected["name"]).read_bytes()
 
 
+def test_alk_members_keep_their_row_past_an_empty_one(samples):
+    # The samples' ALK has an empty third row.
+    with torvasoft.Archive(samples / "samples.alk") as archive:
+        rows = [(member.row, member.name) for member in archive]
+    assert rows == [(0, "samples_001.qnt"), (1, "samples_002.qnt"), (3, "samples_004.pms"),
+                    (4, "samples_005.pms"), (5, "samples_006.pms")]
+
+
 def test_member_file_objects_read_seek_and_stop_at_the_end(samples):
     with torvasoft.Archive(samples / "samples.ald") as archive:
         member = archive.getmember("表紙.qnt")

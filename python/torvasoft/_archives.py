@@ -36,8 +36,9 @@ def file_time_from(time):
 class Member:
     """One member: `name` the stored name as text (see torvasoft.decode_name),
     `raw_name` its stored bytes (ALK: those of the made-up name), where its
-    bytes lie, and its time stamp (ALD; None for ALK) as an aware datetime
-    and as stored (`file_time`)."""
+    bytes lie, its time stamp (ALD; None for ALK) as an aware datetime and as
+    stored (`file_time`), and its table `row` from 0 (ALK rows count empty
+    ones; ALK names carry row + 1)."""
 
     name: str
     raw_name: bytes
@@ -45,6 +46,7 @@ class Member:
     size: int
     time: Optional[datetime.datetime]
     file_time: Optional[int]
+    row: int = 0
 
 
 class _FileReader(Callback):
@@ -68,6 +70,7 @@ def _member(c_member):
         size=c_member.size,
         time=None if file_time is None else time_from_file_time(file_time),
         file_time=file_time,
+        row=c_member.row,
     )
 
 

@@ -344,8 +344,9 @@ std::vector<ChangeCase> AllChanges() {
     return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(HandMade, ArchiveRebuildTest, ::testing::ValuesIn(kArchives),
-                         [](const ::testing::TestParamInfo<ArchiveCase>& info) { return std::string(info.param.name); });
+std::string ArchiveName(const ::testing::TestParamInfo<ArchiveCase>& info) { return info.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(HandMade, ArchiveRebuildTest, ::testing::ValuesIn(kArchives), ArchiveName);
 
 std::string ChangeName(const ::testing::TestParamInfo<ChangeCase>& info) {
     const char* changes[] = {"Bigger", "Smaller", "SameSize", "Emptied"};

@@ -375,7 +375,8 @@ TEST_F(Authoring, PackManifestOfAChangedMemberMovesOnlyWhatFollowsIt) {
         // The plug-in lists the rebuilt archive with the other members' bytes.
         const std::string before = Listing(work_, isAlk ? "x.alk" : "x.ald");
         const std::string after = Listing(work_, isAlk ? "new.alk" : "new.ald");
-        const std::string firstAfter = after.substr(0, after.find('\n')), firstBefore = before.substr(0, before.find('\n'));
+        const std::string firstAfter = after.substr(0, after.find('\n'));
+        const std::string firstBefore = before.substr(0, before.find('\n'));
         EXPECT_EQ(firstAfter.substr(firstAfter.find(' ')), firstBefore.substr(firstBefore.find(' ')));
     }
 }

@@ -499,8 +499,9 @@ TEST_F(NativeRun, ExtractedSamplesPackBackByteForByte) {
         std::system(("rm -rf " + Quote(work_ + "/rk")).c_str());
         ASSERT_EQ(torva({"extract", archive, "-o", "rk"}).status, 0);
         const std::string original = ReadFile(work_ + "/" + archive);
+        const std::string manifestPath = std::string("rk/") + archive + ".manifest.json";
         const Outcome manifest =
-            torva({"pack", "--manifest", std::string("rk/") + archive + ".manifest.json", "-o", "again/" + std::string(archive), "--overwrite"});
+            torva({"pack", "--manifest", manifestPath, "-o", "again/" + std::string(archive), "--overwrite"});
         ASSERT_EQ(manifest.status, 0) << manifest.err;
         EXPECT_TRUE(ReadFile(work_ + "/again/" + archive) == original);
         if (std::string(archive) == "samples.alk") {
@@ -701,9 +702,12 @@ TEST_F(NativeRun, MemberNamesAreDecodedOrEscapedAndWrittenSo) {
         const char* names;  // written under out/, or the names listed
     };
     const Case cases[] = {
-        {{"extract", "odd.ald", "-o", "out"}, "%85@.qnt\n100%.qnt\nodd.ald.manifest.json\n\xEF\xBD\xB1\xEF\xBD\xB2.qnt\n"},
-        {{"extract", "odd.ald", "-o", "out", "--names", "raw"}, "%85@.qnt\n%B1%B2.qnt\n100%25.qnt\nodd.ald.manifest.json\n"},
-        {{"extract", "samples.ald", "-o", "out", "--names", "raw", "%95*"}, "%95_%8E%86.qnt\nsamples.ald.manifest.json\n"},
+        {{"extract", "odd.ald", "-o", "out"},
+         "%85@.qnt\n100%.qnt\nodd.ald.manifest.json\n\xEF\xBD\xB1\xEF\xBD\xB2.qnt\n"},
+        {{"extract", "odd.ald", "-o", "out", "--names", "raw"},
+         "%85@.qnt\n%B1%B2.qnt\n100%25.qnt\nodd.ald.manifest.json\n"},
+        {{"extract", "samples.ald", "-o", "out", "--names", "raw", "%95*"},
+         "%95_%8E%86.qnt\nsamples.ald.manifest.json\n"},
         {{"convert", "samples.ald", "-o", "out", "-m", "\xE8\xA1\xA8\xE7\xB4\x99.qnt"}, "samples/\xE8\xA1\xA8\xE7\xB4\x99.png\n"},
         {{"list", "odd.ald", "--names", "raw"}, "%85@.qnt\n%B1%B2.qnt\n100%25.qnt\n"},
     };

@@ -475,7 +475,8 @@ TEST(Manifest, ReadsBackWhatItWritesAndRefusesFaultyRows) {
         {"\"position\": 800", "\"position\": 4294967296", "\"position\" is not a valid number"},
         {"\"framing\": \"0001ff\"", "\"framing\": \"0001F\"", "not lower-case hexadecimal"},
         {"{\"row\": 0}", "{\"row\": 1}", "not a placed member"},
-        {"{\"row\": 1, \"file\": null, \"placed\": false", "{\"row\": 1, \"file\": null, \"empty\": true", "ALD rows never are"},
+        {"{\"row\": 1, \"file\": null, \"placed\": false", "{\"row\": 1, \"file\": null, \"empty\": true",
+         "ALD rows never are"},
     };
     for (const Fault& f : faults) {
         std::string text = json;

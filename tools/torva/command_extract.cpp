@@ -36,7 +36,7 @@ std::vector<const Member*> ChooseMembers(const std::vector<Member>& members, con
 void WriteManifest(const Examined& file, InputFile& input, const std::vector<std::string>& filesByRow,
                    const std::string& path, const Options& options, Reporter& reporter) {
     Manifest manifest;
-    manifest.archive = BaseName(file.source.display);
+    manifest.archive = BaseName(file.source.name);
     std::string error;
     if (!ReadArchiveManifest(file.archiveKind == TORVASOFT_KIND_ALD, file.head, input, manifest, error)) {
         reporter.fail(file.source.display, "no manifest written: " + error);
@@ -95,7 +95,7 @@ int RunExtract(Session& session) {
     NameRegistry names;
     // Claimed first, so that a member of the same name is the one renamed.
     const std::string manifestPath =
-        JoinPath(options.output, names.claim("", ManifestNameFor(BaseName(archive))));
+        JoinPath(options.output, names.claim("", ManifestNameFor(BaseName(sources[0].name))));
     std::vector<std::string> filesByRow;
     for (size_t i = 0; i < chosen.size(); ++i) {
         const Member& member = *chosen[i];

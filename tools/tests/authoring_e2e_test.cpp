@@ -30,23 +30,12 @@ namespace {
 using torvae2e::Quote;
 using torvae2e::ReadFile;
 using torvae2e::WriteFile;
+using torvae2e::Exists;
+using torvae2e::Outcome;
+using torvae2e::RunTool;
 
-bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-Outcome RunTool(const std::string& tool, const std::string& directory, const std::vector<std::string>& arguments) {
-    std::string line = "cd " + Quote(directory) + " && TZ=UTC WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 " + tool;
-    for (const std::string& argument : arguments) line += " " + Quote(argument);
-    line += " >.out 2>.err </dev/null";
-    const int raw = std::system(line.c_str());
-    Outcome outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(directory + "/.out"), ReadFile(directory + "/.err")};
-    std::remove((directory + "/.out").c_str());
-    std::remove((directory + "/.err").c_str());
-    return outcome;
+Outcome RunIn(const std::string& tool, const std::string& directory, const std::vector<std::string>& arguments) {
+    return RunTool("TZ=UTC WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 " + tool, directory, arguments);
 }
 
 // A 24-bit bottom-up BMP of `colours` colours made of 4-bit levels (or any
@@ -129,7 +118,7 @@ protected:
     void TearDown() override {
         if (!HasFailure()) std::system(("rm -rf " + Quote(work_)).c_str());
     }
-    Outcome torva(const std::vector<std::string>& arguments) { return RunTool(Quote(TORVA_NATIVE_TOOL), work_, arguments); }
+    Outcome torva(const std::vector<std::string>& arguments) { return RunIn(Quote(TORVA_NATIVE_TOOL), work_, arguments); }
     std::string work_;
 };
 
@@ -453,7 +442,7 @@ TEST_F(Authoring, WindowsBuildWritesTheSameBytes) {
         const Outcome native = torva(arguments);
         const std::string nativeFiles = Snapshot(work_ + "/OUT");
         std::system(("rm -rf " + Quote(work_ + "/OUT")).c_str());
-        const Outcome wine = RunTool("wine " + Quote(windows), work_, arguments);
+        const Outcome wine = RunIn("wine " + Quote(windows), work_, arguments);
         SCOPED_TRACE(arguments[1]);
         EXPECT_EQ(wine.status, native.status) << wine.err;
         EXPECT_EQ(wine.err, native.err);

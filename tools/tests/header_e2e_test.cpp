@@ -21,12 +21,10 @@ namespace {
 using torvae2e::Quote;
 using torvae2e::ReadFile;
 using torvae2e::WriteFile;
+using torvae2e::Exists;
+using torvae2e::Outcome;
+using torvae2e::RunTool;
 using torvatest::Bytes;
-
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
 
 void PutLe32(Bytes& file, size_t at, uint32_t value) {
     for (int i = 0; i < 4; ++i) file[at + i] = static_cast<unsigned char>(value >> (8 * i));
@@ -103,14 +101,7 @@ protected:
     void TearDown() override {
         if (!HasFailure()) std::system(("rm -rf " + Quote(work_)).c_str());
     }
-    Outcome torva(const std::vector<std::string>& arguments) {
-        std::string line = "cd " + Quote(work_) + " && " + Quote(TORVA_NATIVE_TOOL);
-        for (const std::string& argument : arguments) line += " " + Quote(argument);
-        line += " >.out 2>.err </dev/null";
-        const int raw = std::system(line.c_str());
-        Outcome outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(work_ + "/.out"), ReadFile(work_ + "/.err")};
-        return outcome;
-    }
+    Outcome torva(const std::vector<std::string>& arguments) { return RunTool(Quote(TORVA_NATIVE_TOOL), work_, arguments); }
     std::string work_;
 };
 

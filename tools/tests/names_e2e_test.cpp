@@ -21,13 +21,9 @@ namespace {
 using torvae2e::Quote;
 using torvae2e::ReadFile;
 using torvae2e::WriteFile;
-
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+using torvae2e::Exists;
+using torvae2e::Outcome;
+using torvae2e::RunTool;
 
 // The names in a directory, sorted, one a line.
 std::string Listing(const std::string& directory) {
@@ -83,16 +79,7 @@ protected:
     void TearDown() override {
         if (!HasFailure()) std::system(("rm -rf " + Quote(work_)).c_str());
     }
-    Outcome torva(const std::vector<std::string>& arguments) {
-        std::string line = "cd " + Quote(work_) + " && " + Quote(TORVA_NATIVE_TOOL);
-        for (const std::string& argument : arguments) line += " " + Quote(argument);
-        line += " >.out 2>.err </dev/null";
-        const int raw = std::system(line.c_str());
-        Outcome outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(work_ + "/.out"), ReadFile(work_ + "/.err")};
-        std::remove((work_ + "/.out").c_str());
-        std::remove((work_ + "/.err").c_str());
-        return outcome;
-    }
+    Outcome torva(const std::vector<std::string>& arguments) { return RunTool(Quote(TORVA_NATIVE_TOOL), work_, arguments); }
     std::string work_;
 };
 

@@ -21,13 +21,9 @@ namespace {
 using torvae2e::Quote;
 using torvae2e::ReadFile;
 using torvae2e::WriteFile;
-
-bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
+using torvae2e::Exists;
+using torvae2e::Outcome;
+using torvae2e::RunTool;
 
 uint32_t Le32(const std::string& bytes, size_t at) {
     if (at + 4 > bytes.size()) return 0;
@@ -52,14 +48,7 @@ protected:
     }
 
     Outcome torva(const std::vector<std::string>& arguments, const std::string& input = "") {
-        std::string line = "cd " + Quote(work_) + " && " + Quote(TORVA_NATIVE_TOOL);
-        for (const std::string& argument : arguments) line += " " + Quote(argument);
-        line += " >.out 2>.err <" + (input.empty() ? std::string("/dev/null") : Quote(input));
-        const int raw = std::system(line.c_str());
-        Outcome outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(work_ + "/.out"), ReadFile(work_ + "/.err")};
-        std::remove((work_ + "/.out").c_str());
-        std::remove((work_ + "/.err").c_str());
-        return outcome;
+        return RunTool(Quote(TORVA_NATIVE_TOOL), work_, arguments, input);
     }
 
     std::string file(const std::string& relative) { return ReadFile(work_ + "/" + relative); }
